@@ -1,0 +1,30 @@
+#include "platform/HostPath.h"
+
+#include <cstdlib>
+#include <boost/filesystem.hpp>
+
+namespace platform {
+
+const std::string& HostRoot() {
+  static const std::string root = [] {
+    const char* value = std::getenv("KICKSTAND_ROOT");
+    std::string text = value ? value : "";
+    while (text.size() > 1 && text.back() == '/')
+      text.pop_back();
+    return text == "/" ? std::string() : text;
+  }();
+  return root;
+}
+
+std::string HostPath(const std::string& hostPath) {
+  return HostRoot() + hostPath;
+}
+
+void EnsureRuntimeDirectories() {
+  for (const char* dir : {"/var/run/halvex", "/var/log", "/var/lib/configstore"}) {
+    boost::system::error_code ignored;
+    boost::filesystem::create_directories(HostPath(dir), ignored);
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,27 @@
+#include "platform/KernelProgressScreenImpl.h"
+
+#include "platform/AppendLine.h"
+#include "platform/HostPath.h"
+
+namespace OzkCtl {
+namespace System {
+namespace {
+
+void Show(const std::string& line) {
+  platform::AppendLine(platform::HostPath("/var/log/progress.log"), line);
+}
+
+}  // namespace
+
+void KernelProgressScreenImpl::ProgressText(const std::string& text) {
+  Show("progress: " + text);
+}
+
+void KernelProgressScreenImpl::StatusText(const std::string& text) {
+  Show("status: " + text);
+}
+
+void KernelProgressScreenImpl::Step() { Show("step"); }
+
+}  // namespace System
+}  // namespace OzkCtl

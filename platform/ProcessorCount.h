@@ -1,0 +1,8 @@
+#pragma once
+
+namespace platform {
+
+/// Number of processors online.
+unsigned ProcessorCount();
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need; only
+# what is missing, so a prepared machine pays nothing.
+set -eu
+packages=(g++ clang cmake make ninja-build pkg-config
+  libboost-dev libboost-filesystem-dev libboost-iostreams-dev libboost-regex-dev
+  libboost-system-dev zlib1g-dev nlohmann-json3-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}"
+sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"

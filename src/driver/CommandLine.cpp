@@ -1,0 +1,168 @@
+#include "driver/CommandLine.h"
+
+#include <getopt.h>
+#include <iostream>
+#include <boost/lexical_cast.hpp>
+#include <boost/tokenizer.hpp>
+
+#include "platform/Log.h"
+
+namespace kickstand {
+namespace {
+
+const char* const kUsage[] = {
+#include "driver/UsageText.inc"
+};
+
+enum Code {
+  kHelp = 'h', kInit = 256, kPluginFlags, kTrace, kInvoke, kMethod, kPlugin,
+  kVerbose, kParallel, kRandomize, kRunOnce, kInteractive, kDisablePlugins,
+  kPluginDirectory, kDumpTree, kInteractiveRequires, kDaemon, kDaemonWaitTimeout,
+};
+
+const option kOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"init", no_argument, nullptr, kInit},
+    {"plugin-flags", required_argument, nullptr, kPluginFlags},
+    {"trace", no_argument, nullptr, kTrace},
+    {"invoke", no_argument, nullptr, kInvoke},
+    {"method", required_argument, nullptr, kMethod},
+    {"plugin", required_argument, nullptr, kPlugin},
+    {"verbose", no_argument, nullptr, kVerbose},
+    {"parallel", no_argument, nullptr, kParallel},
+    {"randomize", optional_argument, nullptr, kRandomize},
+    {"run-once", required_argument, nullptr, kRunOnce},
+    {"interactive", no_argument, nullptr, kInteractive},
+    {"disable-plugins", required_argument, nullptr, kDisablePlugins},
+    {"plugin-directory", required_argument, nullptr, kPluginDirectory},
+    {"dump-dependency-tree", optional_argument, nullptr, kDumpTree},
+    {"interactive-mode-requires", required_argument, nullptr, kInteractiveRequires},
+    {"daemon", optional_argument, nullptr, kDaemon},
+    {"daemon-wait-timeout", required_argument, nullptr, kDaemonWaitTimeout},
+    {nullptr, 0, nullptr, 0},
+};
+
+/// Comma-separated tokens, empty ones dropped, blanks kept.
+template <typename Add>
+void ForEachToken(const char* value, Add add) {
+  std::string text = value;
+  boost::char_separator<char> comma(",");
+  for (const std::string& token : boost::tokenizer<boost::char_separator<char>>(text, comma))
+    add(token);
+}
+
+template <typename T>
+void ConvertInto(const char* value, T& target) {
+  try {
+    target = boost::lexical_cast<T>(value);
+  } catch (const boost::bad_lexical_cast&) {
+    // Malformed numbers are ignored: the previous value stands.
+  }
+}
+
+void ApplyRandomize(const char* value, RunOptions& options) {
+  options.randomize = true;
+  if (!value) return;
+  int seed = static_cast<int>(options.randomSeed);
+  bool converted = true;
+  try {
+    seed = boost::lexical_cast<int>(value);
+  } catch (const boost::bad_lexical_cast&) {
+    converted = false;
+  }
+  if (converted) options.randomSeed = seed;
+}
+
+void ApplyDaemon(const char* value, RunOptions& options, Selections& selections) {
+  selections.daemon = true;
+  if (value) options.daemonWait = std::string(value) == "wait";
+}
+
+/// Applies one option of the table to the options or the selections.
+void Apply(int code, const char* arg, RunOptions& options, Selections& selections) {
+  switch (code) {
+    case kInit: selections.init = true; break;
+    case kPluginFlags:
+      selections.pluginFlags.clear();
+      ForEachToken(arg, [&](const std::string& t) { selections.pluginFlags.insert(t); });
+      break;
+    case kTrace: options.trace = true; break;
+    case kInvoke: options.invoke = true; break;
+    case kMethod: options.method = arg; break;
+    case kPlugin:
+      ForEachToken(arg, [&](const std::string& t) { selections.pluginNames.push_back(t); });
+      break;
+    case kVerbose: options.verbose = true; break;
+    case kParallel: options.parallel = true; options.interactive = false; break;
+    case kRandomize: ApplyRandomize(arg, options); break;
+    case kRunOnce:
+      ForEachToken(arg, [&](const std::string& t) { selections.runOnceKeys.insert(t); });
+      break;
+    case kInteractive: options.interactive = true; options.parallel = false; break;
+    case kDisablePlugins:
+      ForEachToken(arg, [&](const std::string& t) { options.disabledPlugins.push_back(t); });
+      break;
+    case kPluginDirectory: selections.pluginDirectory = arg; break;
+    case kDumpTree:
+      selections.dump = true;
+      if (arg) selections.dumpPath = arg;
+      break;
+    case kInteractiveRequires:
+      ForEachToken(arg, [&](const std::string& t) { options.interactiveModeRequires.push_back(t); });
+      break;
+    case kDaemon: ApplyDaemon(arg, options, selections); break;
+    case kDaemonWaitTimeout: ConvertInto(arg, options.daemonWaitTimeout); break;
+  }
+}
+
+bool InvalidDaemonCombination(const RunOptions& options, const Selections& selections) {
+  return options.interactive || options.invoke || options.method.empty() ||
+         selections.init || !selections.pluginNames.empty() ||
+         (options.method != "start" && options.method != "stop");
+}
+
+}  // namespace
+
+void CommandLine::PrintUsage(std::ostream& out) {
+  for (const char* line : kUsage)
+    out << line << std::endl;
+}
+
+CommandLine::Outcome CommandLine::Parse(int argc, char** argv, RunOptions& options,
+                                        Selections& selections) {
+  optind = 0;  // full re-initialisation, so a process may parse more than once
+  for (;;) {
+    int code = getopt_long(argc, argv, "h", kOptions, nullptr);
+    if (code == -1) break;
+    if (code == '?' || code == ':') {
+      std::cerr << "usage: " << argv[0] << " --help for usage information" << std::endl;
+      return Outcome::ExitFailure;
+    }
+    if (code == kHelp) {
+      PrintUsage(std::cout);
+      return Outcome::ExitSuccess;
+    }
+    if (code >= kInit && code <= kDaemonWaitTimeout)
+      Apply(code, optarg, options, selections);
+  }
+  return Validate(options, selections);
+}
+
+CommandLine::Outcome CommandLine::Validate(const RunOptions& options, Selections& selections) {
+  if (selections.daemon) {
+    if (InvalidDaemonCombination(options, selections)) {
+      Log_Level(2, "Invalid combination of options passed. Exiting\n");
+      return Outcome::ExitFailure;
+    }
+    selections.stop = options.method == "stop";
+    return Outcome::Run;
+  }
+  if (options.invoke && (options.method.empty() || selections.pluginNames.empty())) {
+    Log_Level(2, "invoke requires a method and plugin specified\n");
+    PrintUsage(std::cout);
+    return Outcome::ExitFailure;
+  }
+  return Outcome::Run;
+}
+
+}  // namespace kickstand

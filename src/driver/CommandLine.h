@@ -1,0 +1,37 @@
+#pragma once
+#include <list>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+
+#include "driver/RunOptions.h"
+
+namespace kickstand {
+
+/// What the command line selects besides the run options.
+struct Selections {
+  std::list<std::string> pluginNames;
+  std::set<std::string> pluginFlags;
+  std::set<std::string> runOnceKeys;
+  std::string pluginDirectory = "/usr/libexec/kickstand/plugins";
+  bool init = false;
+  bool daemon = false;
+  bool stop = false;  // daemon direction
+  bool dump = false;
+  std::optional<std::string> dumpPath;
+};
+
+/// Parses and validates the command line with getopt_long.
+class CommandLine {
+ public:
+  enum class Outcome { Run, ExitSuccess, ExitFailure };
+
+  static Outcome Parse(int argc, char** argv, RunOptions& options, Selections& selections);
+  static void PrintUsage(std::ostream& out);
+
+ private:
+  static Outcome Validate(const RunOptions& options, Selections& selections);
+};
+
+}  // namespace kickstand

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <list>
+#include <string>
+
+namespace kickstand {
+
+/// The process-wide run options, read by plugins, barriers and daemon
+/// plugins on worker threads. Written only before the graph runs (except
+/// `interactive` and `interactiveModeRequires`, which the interactive prompt
+/// changes on the single worker of an interactive run).
+class RunOptions {
+ public:
+  /// The single instance, created on first use under the global lock.
+  static RunOptions& Instance();
+
+  bool verbose = false;
+  bool parallel = false;
+  bool randomize = false;
+  bool interactive = false;
+  bool trace = false;
+  uint32_t threadCount = 1;
+  int64_t randomSeed;
+  std::string pluginDirectory;
+  std::list<std::string> disabledPlugins;
+  std::list<std::string> interactiveModeRequires;
+  std::string method;
+  bool invoke = false;
+  bool daemonWait = false;
+  uint32_t daemonWaitTimeout = 40;
+  char** environment = nullptr;
+
+ private:
+  RunOptions();
+};
+
+}  // namespace kickstand

@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kickstand {
+
+class Node;
+
+/// Finds dependency cycles before anything runs and breaks each by dropping
+/// the edge that closes it, so that every node still runs and no wait hangs.
+class CycleBreaker {
+ public:
+  /// Walks the graph from roots along dependencies. Every cycle found is
+  /// reported at level 2 and as a host alert, and its closing edge removed.
+  /// Returns the report texts in the order found.
+  static std::vector<std::string> BreakCycles(const std::vector<Node*>& roots);
+
+  /// `dependency cycle "a" -> "b" -> "a"; ignoring the dependency of "b" on "a"`
+  static std::string Describe(const std::vector<Node*>& cycle);
+};
+
+}  // namespace kickstand

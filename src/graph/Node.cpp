@@ -1,0 +1,201 @@
+#include "graph/Node.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "graph/Executor.h"
+#include "platform/Log.h"
+#include "util/GlobalLock.h"
+
+namespace kickstand {
+namespace {
+
+const int32_t kUnknown = -1;
+const int32_t kComputing = -2;
+
+using Neighbours = const std::vector<Node*>& (Node::*)() const;
+
+/// Longest chain along `next` from start, cached in `field`. Iterative, so
+/// a chain of a hundred thousand nodes does not exhaust a worker's stack;
+/// a node met while it is still being computed (a cycle) counts as 0.
+template <typename Field>
+int32_t LongestChain(Node* start, Field field, Neighbours next) {
+  struct Frame { Node* node; size_t index; int32_t best; };
+  std::vector<Frame> stack{{start, 0, 0}};
+  field(start) = kComputing;
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    const std::vector<Node*>& neighbours = (top.node->*next)();
+    if (top.index < neighbours.size()) {
+      Node* neighbour = neighbours[top.index++];
+      int32_t value = field(neighbour);
+      if (value == kUnknown) {
+        field(neighbour) = kComputing;
+        stack.push_back({neighbour, 0, 0});
+      } else {
+        top.best = std::max(top.best, value == kComputing ? 0 : value + 1);
+      }
+      continue;
+    }
+    int32_t result = top.best;
+    field(top.node) = result;
+    stack.pop_back();
+    if (!stack.empty())
+      stack.back().best = std::max(stack.back().best, result + 1);
+  }
+  return field(start);
+}
+
+void Unlink(std::vector<Node*>& list, Node* node) {
+  auto found = std::find(list.begin(), list.end(), node);
+  if (found != list.end())
+    list.erase(found);
+}
+
+}  // namespace
+
+Node::Node(const std::string& name, uint32_t schedulingClass)
+    : name_(name), schedulingClass_(schedulingClass) {}
+
+Node::State Node::GetState() const {
+  ScopedLock lock;
+  return state_;
+}
+
+void Node::AddDependency(Node* other) {
+  ScopedLock lock;
+  other->height_ = kUnknown;
+  depth_ = kUnknown;
+  other->dependants_.push_back(this);
+  dependencies_.push_back(other);
+}
+
+void Node::AddDependant(Node* other) { other->AddDependency(this); }
+
+void Node::RemoveDependency(Node* other) {
+  ScopedLock lock;
+  Unlink(dependencies_, other);
+  Unlink(other->dependants_, this);
+  depth_ = kUnknown;
+  other->height_ = kUnknown;
+}
+
+void Node::ScheduleStart(Executor& executor) {
+  ScopedLock lock;
+  if (state_ == StartQueued || state_ == Started)
+    return;
+  if (state_ == Idle)
+    state_ = StartPending;
+  bool blocked = false;
+  for (Node* dependency : dependencies_) {
+    if (dependency->state_ == Idle)
+      dependency->ScheduleStart(executor);
+    State s = dependency->state_;
+    blocked |= s == StartPending || s == StartQueued || s == Idle;
+  }
+  if (!blocked) {
+    state_ = StartQueued;
+    executor.Enqueue(this);
+  }
+}
+
+void Node::ScheduleStop(Executor& executor) {
+  ScopedLock lock;
+  if (state_ == StopQueued || state_ == Stopped)
+    return;
+  if (state_ == Idle)
+    state_ = StopPending;
+  bool blocked = false;
+  for (Node* dependant : dependants_) {
+    if (dependant->state_ == Idle)
+      dependant->ScheduleStop(executor);
+    State s = dependant->state_;
+    blocked |= s == StopPending || s == StopQueued || s == Idle;
+  }
+  if (!blocked) {
+    state_ = StopQueued;
+    executor.Enqueue(this);
+  }
+}
+
+void Node::Process(Executor& executor) {
+  bool starting = GetState() == StartQueued;
+  RunOperation(starting);
+  Complete(starting, executor);
+}
+
+void Node::RunOperation(bool starting) {
+  try {
+    if (starting)
+      Activate();
+    else
+      Deactivate();
+  } catch (const std::exception& e) {
+    Log_Level(2, "unhandled exception whilst processing %s: %s\n", name_.c_str(), e.what());
+  } catch (...) {
+    Log_Level(2, "ignoring unknown exception whilst processing %s ...\n", name_.c_str());
+  }
+}
+
+void Node::Complete(bool starting, Executor& executor) {
+  ScopedLock lock;
+  state_ = starting ? Started : Stopped;
+  // Copy: scheduling a neighbour never edits these lists, but be safe
+  // against a node that is its own neighbour.
+  std::vector<Node*> neighbours = starting ? dependants_ : dependencies_;
+  for (Node* node : neighbours) {
+    if (starting && node->state_ == StartPending)
+      node->ScheduleStart(executor);
+    else if (!starting && node->state_ == StopPending)
+      node->ScheduleStop(executor);
+  }
+  stateChanged_.notify_all();
+}
+
+void Node::WaitStarted() { WaitFor(Started); }
+
+void Node::WaitStopped() { WaitFor(Stopped); }
+
+void Node::WaitFor(State wanted) {
+  ScopedLock lock;
+  while (state_ != wanted)
+    lock.Wait(stateChanged_);
+}
+
+void Node::MarkStarted() {
+  ScopedLock lock;
+  state_ = Started;
+}
+
+int32_t Node::GetDepth() {
+  ScopedLock lock;
+  if (depth_ >= 0)
+    return depth_;
+  return LongestChain(this, [](Node* n) -> int32_t& { return n->depth_; },
+                      &Node::Dependencies);
+}
+
+int32_t Node::GetHeight() {
+  ScopedLock lock;
+  if (height_ >= 0)
+    return height_;
+  return LongestChain(this, [](Node* n) -> int32_t& { return n->height_; },
+                      &Node::Dependants);
+}
+
+int32_t Node::PathLength() {
+  ScopedLock lock;
+  return state_ == StartQueued ? GetHeight() : GetDepth();
+}
+
+void Node::Dump(std::ostream& out) {
+  out << static_cast<const void*>(this) << " [label=\"" << name_ << "\""
+      << DotAttributes() << "];" << std::endl;
+  ScopedLock lock;
+  for (Node* dependant : dependants_)
+    out << static_cast<const void*>(this) << " -> "
+        << static_cast<const void*>(dependant) << ";" << std::endl;
+}
+
+}  // namespace kickstand

@@ -1,0 +1,81 @@
+#include "graph/PriorityBarrier.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "util/GlobalLock.h"
+
+namespace kickstand {
+namespace {
+
+std::vector<uint32_t>& Priorities() {
+  static auto* priorities = new std::vector<uint32_t>();
+  return *priorities;
+}
+
+}  // namespace
+
+std::string PriorityBarrier::NameOf(uint32_t priority) {
+  return "_<->_priority_<->_" + std::to_string(priority);
+}
+
+PriorityBarrier* PriorityBarrier::Get(uint32_t priority) {
+  ScopedLock lock;
+  if (InitBarrier* existing = InitBarrier::Get(NameOf(priority), false))
+    return dynamic_cast<PriorityBarrier*>(existing);
+  return new PriorityBarrier(priority);
+}
+
+void PriorityBarrier::ClearPriorities() {
+  ScopedLock lock;
+  Priorities().clear();
+}
+
+PriorityBarrier* PriorityBarrier::AtIndex(size_t index) {
+  return dynamic_cast<PriorityBarrier*>(InitBarrier::Get(NameOf(Priorities()[index]), false));
+}
+
+PriorityBarrier::PriorityBarrier(uint32_t priority)
+    : InitBarrier(NameOf(priority)), priority_(priority) {
+  ScopedLock lock;
+  std::vector<uint32_t>& list = Priorities();
+  auto position = std::lower_bound(list.begin(), list.end(), priority);
+  size_t index = static_cast<size_t>(position - list.begin());
+  list.insert(position, priority);
+  if (index > 0)
+    AddDependency(AtIndex(index - 1));
+  if (index + 1 < list.size())
+    AdoptNextPriority(AtIndex(index + 1));
+  Register(Name());
+  indexHint_ = static_cast<uint32_t>(index);
+}
+
+// The members of the next priority, and its barrier, now wait for this one.
+void PriorityBarrier::AdoptNextPriority(PriorityBarrier* next) {
+  std::vector<Node*> adopted;
+  for (Node* node : next->Dependencies()) {
+    if (!dynamic_cast<InitBarrier*>(node))
+      adopted.push_back(node);
+  }
+  adopted.push_back(next);
+  for (Node* node : adopted)
+    AddDependant(node);
+}
+
+size_t PriorityBarrier::Index() {
+  std::vector<uint32_t>& list = Priorities();
+  if (indexHint_ < list.size() && list[indexHint_] == priority_)
+    return indexHint_;
+  indexHint_ = static_cast<uint32_t>(std::find(list.begin(), list.end(), priority_) - list.begin());
+  return indexHint_;
+}
+
+void PriorityBarrier::AddMember(Node* plugin) {
+  ScopedLock lock;
+  size_t index = Index();
+  if (index > 0)
+    AtIndex(index - 1)->AddDependant(plugin);
+  AddDependency(plugin);
+}
+
+}  // namespace kickstand

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+
+#include "graph/InitBarrier.h"
+
+namespace kickstand {
+
+/// Chains init.d services by start priority: the barrier of a priority
+/// waits for its members and for the barrier of the next lower priority,
+/// and every member waits for the barrier of the next lower priority.
+class PriorityBarrier : public InitBarrier {
+ public:
+  /// The barrier of that priority, created and chained in when missing;
+  /// null when its name belongs to a barrier of another class.
+  static PriorityBarrier* Get(uint32_t priority);
+  /// Forgets the priority list (see InitBarrier::ClearRegistry).
+  static void ClearPriorities();
+
+  /// The caller holds the global lock across Get and AddMember.
+  void AddMember(Node* plugin);
+
+  uint32_t Priority() const { return priority_; }
+  void Activate() override {}
+  std::string DotAttributes() const override { return " shape=trapezium"; }
+
+ private:
+  explicit PriorityBarrier(uint32_t priority);
+  static std::string NameOf(uint32_t priority);
+  static PriorityBarrier* AtIndex(size_t index);
+  void AdoptNextPriority(PriorityBarrier* next);
+  size_t Index();
+
+  uint32_t indexHint_ = UINT32_MAX;
+  uint32_t priority_;
+};
+
+}  // namespace kickstand

@@ -1,0 +1,33 @@
+#pragma once
+#include <exception>
+#include <string>
+
+namespace kickstand {
+
+/// Base of the system's exceptions: one fully composed message.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+class NotImplementedException : public Exception {
+ public:
+  explicit NotImplementedException(const std::string& method);
+};
+
+class MethodFailedException : public Exception {
+ public:
+  MethodFailedException(const std::string& method, const std::string& pluginName,
+                        const std::string& reason);
+};
+
+class InvalidPluginException : public Exception {
+ public:
+  InvalidPluginException(const std::string& path, const std::string& reason);
+};
+
+}  // namespace kickstand
