@@ -44,6 +44,8 @@ std::vector<InitBarrier*> InitBarrier::All() {
 
 void InitBarrier::ClearRegistry() {
   ScopedLock lock;
+  for (const auto& entry : Registry())
+    delete entry.second;
   Registry().clear();
   PriorityBarrier::ClearPriorities();
 }

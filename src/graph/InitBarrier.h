@@ -18,8 +18,8 @@ class InitBarrier : public Node {
   static InitBarrier* Get(const std::string& name, bool create);
   /// Every registered barrier in name order.
   static std::vector<InitBarrier*> All();
-  /// Forgets every barrier and priority, for a process that builds more
-  /// than one graph (the tests). The barriers themselves stay allocated.
+  /// Frees every barrier and forgets every priority, for a process that
+  /// builds more than one graph (the tests); no node may still refer to one.
   static void ClearRegistry();
 
   /// Enters this barrier under name, replacing any entry of that name.

@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+
+namespace testing_support {
+
+/// A temporary relocation root for tests that run the code in their own
+/// process. The root is read once per process, so every such test calls
+/// this before anything maps a host path; the first call creates the tree
+/// and sets KICKSTAND_ROOT.
+const std::string& ScratchRoot();
+
+/// Removes the host files the platform stand-ins write (alerts, kernel log,
+/// progress), so a test sees only its own lines.
+void ClearScratchLogs();
+
+}  // namespace testing_support
