@@ -31,6 +31,12 @@ class TarncliExecutor {
 
  private:
   TarncliExecutor() = default;
+  /// Start under the global lock, logging instead of throwing.
+  void Restart();
+  /// Connect, restarting the executor process between failed attempts.
+  int ConnectWithRestarts();
+  /// The forked child of Start; ends the process on every path.
+  [[noreturn]] void RunExecutorProcess();
 
   int controlSocket_ = -1;
   std::thread eventLoop_;

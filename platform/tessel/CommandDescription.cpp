@@ -1,0 +1,97 @@
+#include "platform/tessel/CommandDescription.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <nlohmann/json.hpp>
+
+namespace Tessel {
+namespace AutoCli {
+namespace {
+
+using nlohmann::json;
+
+json Parse(const std::string& file) {
+  std::ifstream in(file);
+  if (!in)
+    throw std::runtime_error(std::string("cannot open it: ") + strerror(errno));
+  return json::parse(in, nullptr, true, true);
+}
+
+bool IsPathWord(const json& word) {
+  return word.is_string() && !word.get<std::string>().empty() &&
+         word.get<std::string>().compare(0, 2, "--") != 0;
+}
+
+std::list<std::string> ReadPath(const json& description) {
+  const json& path = description.value("path", json());
+  if (!path.is_array() || path.empty())
+    throw std::runtime_error("\"path\" must be a non-empty list of words");
+  std::list<std::string> words;
+  for (const json& word : path) {
+    if (!IsPathWord(word))
+      throw std::runtime_error("\"path\" holds " + word.dump() + ", which is not a command word");
+    words.push_back(word.get<std::string>());
+  }
+  return words;
+}
+
+std::string ReadProgram(const json& description) {
+  const json& program = description.value("program", json());
+  if (!program.is_string() || program.get<std::string>().compare(0, 1, "/") != 0)
+    throw std::runtime_error("\"program\" must be an absolute path");
+  return program.get<std::string>();
+}
+
+CommandDescription::Parameter ReadParameter(const json& parameter) {
+  if (!parameter.is_object() || !parameter.value("name", json()).is_string() ||
+      parameter["name"].get<std::string>().empty())
+    throw std::runtime_error("a parameter without a \"name\": " + parameter.dump());
+  const json& required = parameter.value("required", json(false));
+  if (!required.is_boolean())
+    throw std::runtime_error("\"required\" of " + parameter["name"].dump() +
+                             " is not true or false");
+  return {parameter["name"].get<std::string>(), required.get<bool>()};
+}
+
+std::vector<CommandDescription::Parameter> ReadParameters(const json& description) {
+  const json& parameters = description.value("parameters", json::array());
+  if (!parameters.is_array())
+    throw std::runtime_error("\"parameters\" must be a list");
+  std::vector<CommandDescription::Parameter> read;
+  for (const json& parameter : parameters)
+    read.push_back(ReadParameter(parameter));
+  return read;
+}
+
+}  // namespace
+
+CommandDescription CommandDescription::Load(const std::string& file) {
+  json description = Parse(file);
+  if (!description.is_object())
+    throw std::runtime_error("a command description must be a JSON object");
+  CommandDescription command;
+  command.file = file;
+  command.path = ReadPath(description);
+  command.program = ReadProgram(description);
+  command.parameters = ReadParameters(description);
+  return command;
+}
+
+const CommandDescription::Parameter* CommandDescription::FindParameter(
+    const std::string& name) const {
+  for (const Parameter& parameter : parameters)
+    if (parameter.name == name) return &parameter;
+  return nullptr;
+}
+
+std::string JoinPath(const std::list<std::string>& path) {
+  std::string joined;
+  for (const std::string& word : path)
+    joined += (joined.empty() ? "" : " ") + word;
+  return joined;
+}
+
+}  // namespace AutoCli
+}  // namespace Tessel

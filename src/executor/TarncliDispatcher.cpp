@@ -1,0 +1,52 @@
+#include "executor/TarncliDispatcher.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/HostPath.h"
+#include "platform/Log.h"
+
+namespace {
+
+const uint32_t kTarncliMagic = 0x5CA1AB1E;
+
+}  // namespace
+
+/// Found by name in the running program from outside; nothing here reads it.
+extern "C" __attribute__((visibility("default"), used))
+const uint32_t* const __tarnclic_magic = &kTarncliMagic;
+
+namespace kickstand {
+namespace {
+
+const std::vector<std::string>& ExternalDirectories() {
+  static const std::vector<std::string>* directories = new std::vector<std::string>{
+      platform::HostPath("/usr/lib/halvex/tarncli"),
+      platform::HostPath("/usr/lib/halvex/tarncli/int"),
+      platform::HostPath("/usr/lib/halvex/tarncli/int/ext"),
+      platform::HostPath("/usr/lib/halvex/tarncli/ext")};
+  return *directories;
+}
+
+}  // namespace
+
+TarncliDispatcher* TarncliDispatcher::GetInstance() {
+  static std::shared_ptr<TarncliDispatcher> instance;
+  if (!instance)
+    instance = std::make_shared<TarncliDispatcher>();
+  return instance.get();
+}
+
+TarncliDispatcher::TarncliDispatcher() {
+  for (const std::string& directory : ExternalDirectories()) {
+    try {
+      AddExternalDirectory(directory);
+    } catch (const std::exception& e) {
+      Log_Level(2, "unable to add external directory to the tarncli dispatcher: %s\n", e.what());
+    }
+  }
+}
+
+}  // namespace kickstand
