@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/RunOptions.h"
+#include "platform/HostPath.h"
 
 namespace kickstand {
 
@@ -14,7 +15,8 @@ struct Selections {
   std::list<std::string> pluginNames;
   std::set<std::string> pluginFlags;
   std::set<std::string> runOnceKeys;
-  std::string pluginDirectory = "/usr/libexec/kickstand/plugins";
+  // A --plugin-directory value is used as given; only the default is a host path.
+  std::string pluginDirectory = platform::HostPath("/usr/libexec/kickstand/plugins");
   bool init = false;
   bool daemon = false;
   bool stop = false;  // daemon direction

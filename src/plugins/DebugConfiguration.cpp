@@ -1,0 +1,51 @@
+#include "plugins/DebugConfiguration.h"
+
+#include <cctype>
+#include <boost/algorithm/string/trim.hpp>
+#include <boost/tokenizer.hpp>
+
+#include "platform/Log.h"
+
+namespace kickstand {
+namespace {
+
+bool IsSpace(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  boost::char_separator<char> colons(":");
+  boost::tokenizer<boost::char_separator<char>> tokens(line, colons);
+  return std::vector<std::string>(tokens.begin(), tokens.end());
+}
+
+std::vector<std::string> BarrierList(const std::string& field) {
+  std::string trimmed = boost::algorithm::trim_copy_if(field, IsSpace);
+  if (trimmed.empty())
+    return {};
+  boost::escaped_list_separator<char> separator("\\", ",", "\"'");
+  boost::tokenizer<boost::escaped_list_separator<char>> items(trimmed, separator);
+  return std::vector<std::string>(items.begin(), items.end());
+}
+
+}  // namespace
+
+std::vector<DebugEntry> ReadDebugConfiguration(std::istream& in) {
+  std::vector<DebugEntry> entries;
+  int lineNumber = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++lineNumber;
+    boost::algorithm::trim_if(line, IsSpace);
+    if (line.empty())
+      continue;
+    std::vector<std::string> fields = Fields(line);
+    if (fields.size() != 4) {
+      Log_Level(5, "ignoring malformed debug entry at line %d: %s\n", lineNumber, line.c_str());
+      continue;
+    }
+    entries.push_back({fields[0], BarrierList(fields[1]), BarrierList(fields[2]), fields[3]});
+  }
+  return entries;
+}
+
+}  // namespace kickstand

@@ -1,0 +1,43 @@
+#include "plugins/DebugPlugin.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/HostPath.h"
+#include "platform/Log.h"
+#include "plugins/BarrierLinks.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+
+DebugPlugin::DebugPlugin(const std::string& name,
+                         const std::vector<std::string>& requiredBarriers,
+                         const std::vector<std::string>& providedBarriers,
+                         const std::string& command)
+    : Plugin(name), command_(command) {
+  LinkRequiredBarriers(*this, requiredBarriers);
+  LinkProvidedBarriers(*this, providedBarriers);
+  apiVersion_ = 1;
+}
+
+std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
+  std::ifstream file(platform::HostPath("/etc/halvex/kickstand/debug.conf"));
+  if (!file.is_open())
+    return {};
+  return ReadDebugConfiguration(file);
+}
+
+void DebugPlugin::Start() {
+  int status = system(command_.c_str());
+  bool exitCode = (status >> 8) & 0xff;
+  bool signal = status & 0x7f;
+  if (exitCode || signal)
+    Log_Level(5, "debug injection '%s' returned %#08x\n", Name().c_str(),
+              static_cast<unsigned>(status));
+}
+
+void DebugPlugin::ApplyHostProfile() {
+  throw NotImplementedException("DebugPlugin::ApplyHostProfile");
+}
+
+}  // namespace kickstand

@@ -1,0 +1,30 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "plugins/DebugConfiguration.h"
+#include "plugins/Plugin.h"
+
+namespace kickstand {
+
+/// A shell command from the debug configuration, run as a plugin. Its
+/// failure is only logged: dependants always follow.
+class DebugPlugin : public Plugin {
+ public:
+  DebugPlugin(const std::string& name, const std::vector<std::string>& requiredBarriers,
+              const std::vector<std::string>& providedBarriers, const std::string& command);
+  explicit DebugPlugin(const DebugEntry& entry)
+      : DebugPlugin(entry.name, entry.requiredBarriers, entry.providedBarriers, entry.command) {}
+
+  /// The entries of the debug configuration file; none when it is missing.
+  static std::vector<DebugEntry> ReadConfiguration();
+
+  void Start() override;
+  bool SupportsHostProfile() override { return false; }
+  void ApplyHostProfile() override;
+
+ private:
+  std::string command_;
+};
+
+}  // namespace kickstand

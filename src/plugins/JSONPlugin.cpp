@@ -1,0 +1,55 @@
+#include "plugins/JSONPlugin.h"
+
+#include <fstream>
+
+#include "executor/TarncliExecutor.h"
+#include "plugins/BarrierLinks.h"
+#include "plugins/JSONDescription.h"
+#include "plugins/RunCommands.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+namespace {
+
+void ExecuteInCommandExecutor(const std::string& commandLine) {
+  TarncliExecutor::GetInstance()->Execute(commandLine);
+}
+
+}  // namespace
+
+JSONPlugin::JSONPlugin(const std::string& name, const std::string& path) : Plugin(name) {
+  std::ifstream file(path);
+  if (!file.is_open())
+    throw InvalidPluginException(path, "no such file or directory");
+  JSONDescription description = JSONDescription::Parse(path, file);
+  Accept(description);
+}
+
+void JSONPlugin::Accept(JSONDescription& description) {
+  apiVersion_ = description.apiVersion;
+  runOnce_ = description.runOnce;
+  pluginVersion_ = std::move(description.pluginVersion);
+  requiredFlags_ = std::move(description.requiredFlags);
+  disablingFlags_ = std::move(description.disablingFlags);
+  startCommands_ = std::move(description.startCommands);
+  supportsHostProfile_ = description.supportsHostProfile;
+  hostProfileCommands_ = std::move(description.hostProfileCommands);
+  LinkRequiredBarriers(*this, description.requiredBarriers);
+  LinkProvidedBarriers(*this, description.providedBarriers);
+}
+
+void JSONPlugin::Start() {
+  RunCommands("start", Name(), startCommands_, ExecuteInCommandExecutor);
+}
+
+bool JSONPlugin::SupportsHostProfile() {
+  return apiVersion_ >= 2 && supportsHostProfile_;
+}
+
+void JSONPlugin::ApplyHostProfile() {
+  if (apiVersion_ < 2)
+    throw NotImplementedException("json_plugin::ApplyHostProfile");
+  RunCommands("apply_host_profile", Name(), hostProfileCommands_, ExecuteInCommandExecutor);
+}
+
+}  // namespace kickstand

@@ -1,0 +1,99 @@
+#include "plugins/NativePlugin.h"
+
+#include <cstddef>
+#include <dlfcn.h>
+#include <vector>
+
+#include "plugins/BarrierLinks.h"
+#include "plugins/NativePluginInterface.h"
+#include "plugins/RunNativeExecutor.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+namespace {
+
+static_assert(offsetof(KickstandNativeMetadata, requiredBarriers) == 8, "metadata layout");
+static_assert(offsetof(KickstandNativeMetadata, pluginVersion) == 24, "metadata layout");
+static_assert(offsetof(KickstandNativeMetadata, runOnce) == 32, "metadata layout");
+static_assert(offsetof(KickstandNativeMetadata, disablingFlags) == 48, "metadata layout");
+static_assert(offsetof(KickstandNativeOperations, applyHostProfile) == 8, "operations layout");
+
+/// A shared object mapped for as long as this object lives.
+class SharedObject {
+ public:
+  explicit SharedObject(const std::string& path) : path_(path) {
+    dlerror();
+    handle_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
+    if (!handle_)
+      throw InvalidPluginException(path, dlerror());
+  }
+  ~SharedObject() { dlclose(handle_); }
+  SharedObject(const SharedObject&) = delete;
+  SharedObject& operator=(const SharedObject&) = delete;
+
+  const void* Symbol(const std::string& name) const {
+    void* address = dlsym(handle_, name.c_str());
+    const char* error = dlerror();
+    if (!error && !address)
+      error = "the symbol has no address";
+    if (error)
+      throw Exception("Failed loading symbol: " + name + " Located at: " + path_ +
+                      " Reason: " + error);
+    return address;
+  }
+
+ private:
+  std::string path_;
+  void* handle_;
+};
+
+std::vector<std::string> Strings(const char* const* list) {
+  std::vector<std::string> strings;
+  for (; list && *list; ++list)
+    strings.push_back(*list);
+  return strings;
+}
+
+}  // namespace
+
+NativePlugin::NativePlugin(const std::string& name, const std::string& path)
+    : Plugin(name), path_(path) {
+  SharedObject object(path);
+  auto* operations = static_cast<const KickstandNativeOperations*>(object.Symbol("operations"));
+  auto* metadata = static_cast<const KickstandNativeMetadata*>(object.Symbol("metadata"));
+  hostProfileEntry_ = operations->applyHostProfile != nullptr;
+  apiVersion_ = metadata->version;
+  if (apiVersion_ < 1 || apiVersion_ > 4)
+    throw InvalidPluginException(path, "Unsupported API version");
+  Accept(*metadata);
+}
+
+void NativePlugin::Accept(const KickstandNativeMetadata& metadata) {
+  LinkProvidedBarriers(*this, Strings(metadata.providedBarriers));
+  LinkRequiredBarriers(*this, Strings(metadata.requiredBarriers));
+  if (apiVersion_ < 3)
+    return;
+  for (const std::string& flag : Strings(metadata.requiredFlags))
+    requiredFlags_.insert(flag);
+  for (const std::string& flag : Strings(metadata.disablingFlags))
+    disablingFlags_.insert(flag);
+  runOnce_ = metadata.runOnce != 0;
+  if (metadata.pluginVersion)
+    pluginVersion_ = metadata.pluginVersion;
+}
+
+void NativePlugin::Start() {
+  RunNativeExecutor("start", Name(), path_);
+}
+
+bool NativePlugin::SupportsHostProfile() {
+  return apiVersion_ >= 2 && hostProfileEntry_;
+}
+
+void NativePlugin::ApplyHostProfile() {
+  if (!SupportsHostProfile())
+    throw NotImplementedException("NativePlugin::ApplyHostProfile");
+  RunNativeExecutor("apply_host_profile", Name(), path_);
+}
+
+}  // namespace kickstand

@@ -1,0 +1,25 @@
+#include "plugins/RunCommands.h"
+
+#include "platform/Log.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+
+void RunCommands(const std::string& method, const std::string& pluginName,
+                 const std::vector<std::string>& commands, const CommandLineRunner& execute) {
+  int failures = 0;
+  for (const std::string& command : commands) {
+    try {
+      execute(command);
+    } catch (const std::exception& e) {
+      Log_Level(2, "%s\n", e.what());
+      ++failures;
+    } catch (...) {
+      ++failures;
+    }
+  }
+  if (failures > 0)
+    throw MethodFailedException(method, pluginName, "error while executing the cli");
+}
+
+}  // namespace kickstand

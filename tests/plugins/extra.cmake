@@ -1,0 +1,18 @@
+# Native plugins for the plugin tests, all from one source; the test
+# program finds each through a NATIVE_PLUGIN_<NAME> definition.
+function(add_native_test_plugin name)
+  add_library(native_${name} MODULE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/native_plugin.c)
+  target_compile_definitions(native_${name} PRIVATE ${ARGN})
+  target_include_directories(native_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  string(TOUPPER ${name} upper)
+  target_compile_definitions(test_plugins PRIVATE
+    NATIVE_PLUGIN_${upper}="$<TARGET_FILE:native_${name}>")
+  add_dependencies(test_plugins native_${name})
+endfunction()
+
+add_native_test_plugin(v3 VERSION=3)
+add_native_test_plugin(v2 VERSION=2 NO_HOST_PROFILE)
+add_native_test_plugin(exit3 START_EXIT=3)
+add_native_test_plugin(kill9 START_SIGNAL=9)
+add_native_test_plugin(nometadata NO_METADATA)
+add_native_test_plugin(v9 VERSION=9)
