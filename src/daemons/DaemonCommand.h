@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kickstand {
+
+class Spawner;
+
+/// Runs one daemon command line detached from the terminal and decides by
+/// polling every 10 ms whether it succeeded, failed or timed out. Without
+/// waiting, a command still running after 10 s counts as a started daemon
+/// and is left running; with waiting it must exit 0 within the timeout.
+class DaemonCommand {
+ public:
+  DaemonCommand(Spawner& spawner, bool wait, uint32_t waitTimeout);
+
+  /// Throws kickstand::Exception with the failure text.
+  void Run(const std::string& commandLine, char** environment);
+
+  /// Ticks of 10 ms the command is given; unsigned 32-bit arithmetic.
+  static uint32_t TickBudget(bool wait, uint32_t waitTimeout);
+  /// Words separated by runs of white space; no quoting, no escapes.
+  static std::vector<std::string> SplitWords(const std::string& commandLine);
+
+ private:
+  std::string Execute(const std::string& commandLine, char** environment);
+  std::string Poll(pid_t child, const std::string& commandLine);
+  static std::string Judge(int status, const std::string& commandLine);
+
+  Spawner& spawner_;
+  bool wait_;
+  uint32_t budget_;
+};
+
+}  // namespace kickstand

@@ -1,0 +1,76 @@
+#include "daemons/DaemonPlugin.h"
+
+#include "daemons/DaemonCommand.h"
+#include "daemons/PosixSpawner.h"
+#include "driver/Logging.h"
+#include "driver/RunOptions.h"
+#include "platform/KernelProgressScreenImpl.h"
+#include "platform/Log.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+
+DaemonPlugin::DaemonPlugin(const std::string& name, uint32_t priority, uint32_t schedulingClass)
+    : Plugin(name, schedulingClass), priority_(priority) {}
+
+void DaemonPlugin::Activate() {
+  OzkCtl::System::KernelProgressScreenImpl screen;
+  screen.ProgressText("Starting service " + Name());
+  Plugin::Activate();
+  screen.Step();
+}
+
+void DaemonPlugin::Deactivate() {
+  const char* name = Name().c_str();
+  KernelLogMessage("Deactivating Daemon %s.", name);
+  Log_Level(5, "executing stop for daemon %s.\n", name);
+  try {
+    Stop();
+    KernelLogMessage("Daemon %s deactivated.", name);
+  } catch (const std::exception& e) {
+    KernelLogMessage("Daemon %s deactivation failed: %s", name, e.what());
+  }
+}
+
+void DaemonPlugin::Start() {
+  try {
+    RunCommand(GetCommand(kStartCommand));
+  } catch (const std::exception& e) {
+    Log_Level(3, "Kickstand failed to start: %s reason: %s\n", Name().c_str(), e.what());
+    throw MethodFailedException("start", Name(), e.what());
+  }
+  Log_Level(5, "%s started.\n", Name().c_str());
+}
+
+void DaemonPlugin::Stop() {
+  try {
+    RunCommand(GetCommand(kStopCommand));
+  } catch (const std::exception& e) {
+    Log_Level(3, "Kickstand failed to stop: %s reason: %s\n", Name().c_str(), e.what());
+    throw;
+  }
+  Log_Level(5, "%s stopped.\n", Name().c_str());
+}
+
+void DaemonPlugin::ApplyHostProfile() {
+  throw NotImplementedException("DaemonPlugin::ApplyHostProfile");
+}
+
+void DaemonPlugin::Restart() { throw NotImplementedException("DaemonPlugin::Restart"); }
+
+void DaemonPlugin::SSLReset() { throw NotImplementedException("DaemonPlugin::SSLReset"); }
+
+const std::string& DaemonPlugin::GetCommand(int32_t key) const {
+  auto found = commands_.find(key);
+  if (found == commands_.end())
+    throw Exception(Name() + " Daemon operations are not initialized");
+  return found->second;
+}
+
+void DaemonPlugin::RunCommand(const std::string& commandLine) {
+  const RunOptions& options = RunOptions::Instance();
+  DaemonCommand command(PosixSpawner::Instance(), options.daemonWait, options.daemonWaitTimeout);
+  command.Run(commandLine, options.environment);
+}
+
+}  // namespace kickstand

@@ -1,0 +1,60 @@
+#include "daemons/InitScriptList.h"
+
+#include <cstdio>
+#include <sstream>
+#include <boost/iostreams/device/file_descriptor.hpp>
+#include <boost/iostreams/stream.hpp>
+
+#include "platform/HostPath.h"
+#include "util/Exception.h"
+
+namespace kickstand {
+namespace {
+
+// popen hands the line to the shell, and the root may hold any character.
+std::string ShellQuoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// "<path> <priority> ..."; a line without a readable priority is skipped.
+void ReadInitScripts(std::istream& in, InitScriptList& list) {
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string path;
+    int32_t priority = 0;
+    if (fields >> path >> priority)
+      list.emplace(priority, path);
+  }
+}
+
+void ReadPipe(int fd, InitScriptList& list) {
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> in(fd, io::never_close_handle);
+  in.exceptions(std::ios::badbit);
+  ReadInitScripts(in, list);
+}
+
+}  // namespace
+
+InitScriptList ListInitScripts() {
+  InitScriptList list;
+  std::string command = ShellQuoted(platform::HostPath("/bin/chkconfig")) + " -p";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe)
+    return list;
+  int fd = fileno(pipe);
+  try {
+    if (fd > 0)
+      ReadPipe(fd, list);
+  } catch (...) {
+    pclose(pipe);
+    throw Exception("Failed obtaining list of init.d scripts");
+  }
+  pclose(pipe);
+  return list;
+}
+
+}  // namespace kickstand

@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace kickstand {
+
+/// Init.d script paths by start priority, ascending; scripts of one
+/// priority keep the order in which they were listed.
+using InitScriptList = std::multimap<int32_t, std::string>;
+
+/// The scripts listed by the host's service configuration tool; empty when
+/// the tool cannot be started. Throws kickstand::Exception when its output
+/// cannot be read.
+InitScriptList ListInitScripts();
+
+}  // namespace kickstand
