@@ -41,6 +41,9 @@ class HostTree {
   /// Runs build/kickstand with args; the run is killed after timeoutSeconds.
   RunResult Run(const std::vector<std::string>& args, int timeoutSeconds = 60,
                 const std::string& workingDirectory = "/") const;
+  /// Starts build/kickstand with args and all three standard streams on fd
+  /// (a terminal, say); the caller waits for it.
+  pid_t Start(const std::vector<std::string>& args, int fd) const;
   /// Ends processes whose environment names this root (a left command
   /// executor, a daemon script).
   void KillLeftovers() const;

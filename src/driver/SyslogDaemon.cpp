@@ -1,0 +1,45 @@
+#include "driver/SyslogDaemon.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <unistd.h>
+
+#include "platform/HostPath.h"
+#include "platform/Log.h"
+
+namespace kickstand {
+
+void SyslogDaemon::UpgradeAndReload() {
+  UpgradeLegacyConfiguration();
+  SignalReload();
+}
+
+void SyslogDaemon::UpgradeLegacyConfiguration() {
+  if (access(platform::HostPath("/etc/syslog.conf").c_str(), F_OK) != 0)
+    return;
+  std::string script = platform::HostPath("/usr/lib/halvex/ozsyslog/bin/upgrade-syslog.conf.sh");
+  if (system(script.c_str()) == -1)
+    Log_Level(2, "failed to call %s\n", script.c_str());
+}
+
+void SyslogDaemon::SignalReload() {
+  std::ifstream file(platform::HostPath("/var/run/halvex/ozsyslogd.pid"));
+  if (!file.is_open()) {
+    Log_Level(3, "unable to open ozksyslogd pid file.\n");
+    return;
+  }
+  pid_t pid = 0;
+  // kill() reads 0 and negative numbers as process groups; they would reach
+  // far more than the daemon.
+  if (!(file >> pid) || pid <= 0) {
+    Log_Level(2, "unable to read ozsyslogd pid.\n");
+    return;
+  }
+  if (kill(pid, SIGUSR1) != 0)
+    Log_Level(3, "failed to reload ozsyslogd: %s.\n", strerror(errno));
+}
+
+}  // namespace kickstand
