@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <sys/time.h>
 #include <syslog.h>
@@ -28,7 +29,14 @@ struct LogState {
 };
 
 LogState& State() {
-  static LogState* state = new LogState();  // outlives every thread
+  static LogState* state = [] {
+    auto* created = new LogState();  // outlives every thread
+    // Workers may fork (the command executor restarts from one): the child
+    // must not inherit the mutex held by a thread that does not exist there.
+    pthread_atfork([] { State().mutex.lock(); }, [] { State().mutex.unlock(); },
+                   [] { State().mutex.unlock(); });
+    return created;
+  }();
   return *state;
 }
 

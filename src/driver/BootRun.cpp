@@ -8,8 +8,14 @@
 #include <unistd.h>
 #include <boost/filesystem.hpp>
 
+#include "daemons/InitScriptList.h"
+#include "daemons/LegacyDaemonPlugin.h"
 #include "driver/Logging.h"
 #include "driver/Process.h"
+#include "driver/ProfilingLog.h"
+#include "driver/RunOnceRecord.h"
+#include "driver/SyslogDaemon.h"
+#include "executor/TarncliExecutor.h"
 #include "graph/CycleBreaker.h"
 #include "graph/Executor.h"
 #include "graph/InitBarrier.h"
@@ -18,7 +24,9 @@
 #include "platform/Log.h"
 #include "platform/ProcessorCount.h"
 #include "platform/TarnConfigStore.h"
+#include "plugins/DebugPlugin.h"
 #include "plugins/Plugin.h"
+#include "plugins/PluginLoader.h"
 
 namespace kickstand {
 namespace {
@@ -27,6 +35,24 @@ bool StatelessMarkerPresent() {
   boost::system::error_code error;
   auto type = boost::filesystem::status(platform::HostPath("/stateless.tgz"), error).type();
   return type != boost::filesystem::status_error && type != boost::filesystem::file_not_found;
+}
+
+// The init run starts these two itself; daemon mode leaves them alone.
+bool IsInitProgram(const std::string& serviceName) {
+  return serviceName == "ozsyslogd" || serviceName == "evtd";
+}
+
+/// Null when the constructor failed (reported).
+Plugin* CreateDaemonPlugin(const std::string& name, const std::string& path, int32_t priority) {
+  try {
+    return new LegacyDaemonPlugin(name, path, static_cast<uint32_t>(priority));
+  } catch (const std::exception& e) {
+    Log_Level(3, "Failed to create init.d daemon plugin: %s because: %s\n", name.c_str(),
+              e.what());
+  } catch (...) {
+    Log_Level(3, "Failed to create init.d daemon plugin: %s\n", name.c_str());
+  }
+  return nullptr;
 }
 
 void RunHostProgram(const char* hostPath, const char* argument, char** envp) {
@@ -91,7 +117,15 @@ void BootRun::RunInitPrograms() {
 
 bool BootRun::StartCommandExecutor() {
   Log_Level(5, "Launching Executor\n");
-  // The command executor process arrives with its own subsystem.
+  try {
+    TarncliExecutor::GetInstance()->Start();
+  } catch (const std::exception& e) {
+    Log_Level(3, "Failed to start executor %s\n", e.what());
+    return false;
+  } catch (...) {
+    Log_Level(3, "Failed to start executor\n");
+    return false;
+  }
   return true;
 }
 
@@ -121,8 +155,41 @@ void BootRun::BuildAndRunGraph() {
 
 void BootRun::LoadNodes() {
   std::deque<Plugin*> loaded;
-  // Plugin discovery and the init.d listing arrive with their subsystems.
+  if (selections_.daemon)
+    LoadDaemonNodes(loaded);
+  else
+    LoadPlugins(loaded);
   nodes_.swap(loaded);
+}
+
+void BootRun::LoadPlugins(std::deque<Plugin*>& loaded) {
+  if (options_.invoke)
+    RunOnceRecord::Read(selections_.runOnceKeys);
+  std::set<std::string> flags = selections_.pluginFlags;
+  auto load = [&](const std::string& fileName) {
+    LoadPlugin(fileName, loaded, flags, options_.disabledPlugins, selections_.runOnceKeys,
+               options_);
+  };
+  if (!selections_.pluginNames.empty()) {
+    for (const std::string& name : selections_.pluginNames)
+      load(name);
+    return;
+  }
+  std::vector<DebugEntry> debugEntries = DebugPlugin::ReadConfiguration();
+  for (const auto& entry : boost::filesystem::directory_iterator(options_.pluginDirectory))
+    load(entry.path().filename().string());
+  for (const DebugEntry& entry : debugEntries)
+    loaded.push_back(new DebugPlugin(entry));
+}
+
+void BootRun::LoadDaemonNodes(std::deque<Plugin*>& loaded) {
+  for (const auto& [priority, path] : ListInitScripts()) {
+    std::string name = boost::filesystem::path(path).filename().string();
+    if (IsInitProgram(name))
+      continue;
+    if (Plugin* plugin = CreateDaemonPlugin(name, path, priority))
+      loaded.push_back(plugin);
+  }
 }
 
 void BootRun::ChooseThreadCount() {
@@ -162,25 +229,57 @@ void BootRun::RunGraph() {
 }
 
 void BootRun::ScheduleAndWait(Executor& executor) {
-  OzkCtl::System::KernelProgressScreenImpl screen;
-  screen.ProgressText("Activating Kickstand Plugins");
-  screen.StatusText("");
+  if (selections_.stop) {
+    StopAndWait(executor);
+    return;
+  }
+  if (!selections_.daemon) {
+    OzkCtl::System::KernelProgressScreenImpl screen;
+    screen.ProgressText("Activating Kickstand Plugins");
+    screen.StatusText("");
+  }
   for (Plugin* node : nodes_)
     node->ScheduleStart(executor);
   for (Plugin* node : nodes_)
     node->WaitStarted();
+  if (!selections_.daemon)
+    RunOnceRecord::Write(selections_.runOnceKeys);
+}
+
+// A node stops only after every node that depends on it has stopped.
+void BootRun::StopAndWait(Executor& executor) {
+  for (Plugin* node : nodes_)
+    node->ScheduleStop(executor);
+  for (Plugin* node : nodes_)
+    node->WaitStopped();
 }
 
 void BootRun::WriteProfilingLog() {
-  // The profiling log arrives with the file utilities.
+  if (options_.invoke)
+    return;
+  ProfilingLog log(platform::HostPath("/var/log/sysboot.log"));
+  ProfilingRecord record =
+      ProfilingRecord::FromRun(startTime_, endTime_, systemInfo_.uptime, nodes_, options_);
+  if (selections_.daemon)
+    log.AppendDaemonSection(record);
+  else
+    log.WriteFresh(record);
 }
 
 void BootRun::HandleSystemLogDaemon() {
-  // System log daemon handling arrives with the file utilities.
+  SyslogDaemon::UpgradeAndReload();
 }
 
 void BootRun::StopCommandExecutor() {
-  // The command executor process arrives with its own subsystem.
+  try {
+    TarncliExecutor::GetInstance()->Stop();
+  } catch (const std::exception& e) {
+    Log_Level(2, "Failed to stop Executor: %s\n", e.what());
+    success_ = false;
+  } catch (...) {
+    Log_Level(2, "Failed to stop Executor\n");
+    success_ = false;
+  }
 }
 
 void BootRun::EndBoot() {

@@ -27,10 +27,13 @@ class BootRun {
   void EnterRootDirectory();
   void BuildAndRunGraph();
   void LoadNodes();
+  void LoadDaemonNodes(std::deque<Plugin*>& loaded);
+  void LoadPlugins(std::deque<Plugin*>& loaded);
   void ChooseThreadCount();
   void DumpGraph();
   void RunGraph();
   void ScheduleAndWait(Executor& executor);
+  void StopAndWait(Executor& executor);
   void WriteProfilingLog();
   void HandleSystemLogDaemon();
   void StopCommandExecutor();

@@ -1,5 +1,8 @@
 #include "driver/BootRun.h"
 
 int main(int argc, char** argv, char** envp) {
-  return kickstand::BootRun(argc, argv, envp).Run();
+  // Plugins and barriers live until the process ends; keeping the run
+  // reachable from static storage keeps them so.
+  static auto* run = new kickstand::BootRun(argc, argv, envp);
+  return run->Run();
 }

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Boots the demo host tree: copies examples/host into a fresh directory,
+# installs the native executor and the demo's native plugins into it, runs
+# `kickstand --init --parallel` against it and shows what happened.
+set -euo pipefail
+build=${1:-build}
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "$build" && pwd)
+root=$(mktemp -d /tmp/kickstand-demo.XXXXXX)
+
+cp -a "$here/examples/host/." "$root/"
+mkdir -p "$root/usr/lib/halvex/kickstand" "$root/usr/libexec/kickstand/plugins" "$root/bootbank"
+cp "$build/nativeExecutor" "$root/usr/lib/halvex/kickstand/"
+find "$build/examples" -name 'lib*.so' -exec cp {} "$root/usr/libexec/kickstand/plugins/" \;
+# Files of the tree name its own programs as @ROOT@/...
+grep -rl '@ROOT@' "$root" | xargs -r sed -i "s|@ROOT@|$root|g"
+
+echo "== kickstand --init --parallel (KICKSTAND_ROOT=$root)"
+status=0
+KICKSTAND_ROOT="$root" "$build/kickstand" --init --parallel --trace || status=$?
+echo "== exit status: $status"
+for log in sysboot.log kernel.log alerts.log; do
+  if [ -s "$root/var/log/$log" ]; then
+    echo; echo "== $root/var/log/$log"; cat "$root/var/log/$log"
+  fi
+done
+if [ -s "$root/var/log/demo-activity.log" ]; then
+  echo; echo "== what the plugins did, in order ($root/var/log/demo-activity.log)"
+  cat "$root/var/log/demo-activity.log"
+fi
+echo; echo "All logs of this boot are in $root/var/log"

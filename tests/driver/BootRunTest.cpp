@@ -1,0 +1,120 @@
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <gtest/gtest.h>
+#include <boost/filesystem.hpp>
+
+#include "support/HostTree.h"
+
+using testing_support::HostTree;
+using testing_support::RunResult;
+using testing_support::SplitLines;
+
+namespace {
+
+std::string UsageText() {
+  std::ifstream file(std::string(KICKSTAND_TEST_SOURCE_DIR) + "/driver/usage.txt");
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST(BootRun, HelpPrintsUsageExactlyAndRunsNothing) {
+  HostTree tree;
+  RunResult help = tree.Run({"--help", "--bogus"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, UsageText());
+  EXPECT_FALSE(tree.Exists("/var/lib/configstore/end-autoconf"));
+}
+
+TEST(BootRun, OptionErrorsEndWithStatusOneAndTheirMessages) {
+  HostTree tree;
+  RunResult bad = tree.Run({"--bogus", "--help"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find(std::string("usage: ") + KICKSTAND_BINARY +
+                         " --help for usage information\n"), std::string::npos);
+  EXPECT_EQ(bad.out, "");
+
+  RunResult daemon = tree.Run({"--daemon", "--method=restart"});
+  EXPECT_EQ(daemon.status, 1);
+  EXPECT_EQ(daemon.LogLines(),
+            std::vector<std::string>{"error: Invalid combination of options passed. Exiting"});
+
+  RunResult invoke = tree.Run({"--invoke", "--method=start"});
+  EXPECT_EQ(invoke.status, 1);
+  EXPECT_TRUE(invoke.Logged("error: invoke requires a method and plugin specified"));
+  EXPECT_NE(invoke.out.find(UsageText()), std::string::npos);
+}
+
+TEST(BootRun, EmptyPluginDirectoryRunsTheWholeSequence) {
+  HostTree tree;
+  RunResult run = tree.Run({"--parallel"});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(run.Logged("info: Launching Executor"));
+  EXPECT_EQ(tree.Read("/var/lib/configstore/end-autoconf"), "EndAutoConf\n");
+  EXPECT_EQ(tree.Read("/var/lib/configstore/cleanup-boot-state"), "CleanupBootState\n");
+  EXPECT_EQ(tree.ReadLines("/var/log/progress.log"),
+            (std::vector<std::string>{"progress: Activating Kickstand Plugins", "status: "}));
+}
+
+TEST(BootRun, MissingPluginDirectoryFailsTheRun) {
+  HostTree tree;
+  tree.Write("/etc/halvex/kickstand/debug.conf", "d: : :/bin/true\n");
+  RunResult run = tree.Run({"--plugin-directory=missing"}, 60, tree.Root());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("error: unhandled exception whilst enumerating plugins."),
+            std::string::npos);
+  // Resolved against the directory the program was started in.
+  EXPECT_NE(run.out.find(tree.Root() + "/missing"), std::string::npos) << run.out;
+  EXPECT_EQ(tree.Read("/var/log/kernel.log").find("Activating Kickstand plugin d."),
+            std::string::npos);
+  EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
+}
+
+TEST(BootRun, InitRunsBothInitProgramsAndToleratesStoreFailure) {
+  HostTree tree;
+  std::string marks = tree.Path("/marks");
+  tree.WriteScript("/usr/lib/halvex/ozsyslog/bin/ozsyslogd", "echo \"ozsyslogd $*\" >> " + marks);
+  tree.WriteScript("/etc/init.d/evtd", "echo \"evtd $*\" >> " + marks);
+  boost::filesystem::create_directories(tree.Path("/var/lib/configstore/end-autoconf"));
+  RunResult run = tree.Run({"--init"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(tree.ReadLines("/marks"), (std::vector<std::string>{"ozsyslogd -i", "evtd start"}));
+  bool logged = false;
+  for (const std::string& line : run.LogLines())
+    logged |= line.rfind("error: Failed to disable autoconf: " +
+                         tree.Path("/var/lib/configstore/end-autoconf") + ": ", 0) == 0;
+  EXPECT_TRUE(logged) << run.out;
+  EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
+
+  tree.Run({});
+  EXPECT_EQ(tree.ReadLines("/marks").size(), 2u);
+}
+
+TEST(BootRun, StatelessMarkerAndEmptyGraphStillSucceed) {
+  HostTree tree;
+  boost::filesystem::create_directories(tree.Path("/stateless.tgz"));
+  EXPECT_EQ(tree.Run({"--parallel"}).status, 0);
+}
+
+TEST(BootRun, DumpOfEmptyGraphIsTheFrame) {
+  HostTree tree;
+  RunResult out = tree.Run({"--dump-dependency-tree"});
+  EXPECT_EQ(out.status, 0);
+  std::vector<std::string> frame;
+  for (const std::string& line : SplitLines(out.out))
+    if (line == "digraph g {" || line == "}") frame.push_back(line);
+  EXPECT_EQ(frame, (std::vector<std::string>{"digraph g {", "}"}));
+
+  RunResult file = tree.Run({"--dump-dependency-tree=" + tree.Path("/graph.dot")});
+  EXPECT_EQ(file.status, 0);
+  EXPECT_EQ(tree.Read("/graph.dot"), "digraph g {\n}\n");
+  EXPECT_EQ(file.out.find("digraph"), std::string::npos);
+
+  RunResult unwritable = tree.Run({"--dump-dependency-tree=" + tree.Path("/no/such/g.dot")});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_EQ(unwritable.out.find("digraph"), std::string::npos);
+  EXPECT_TRUE(tree.Exists("/var/lib/configstore/end-autoconf"));
+}

@@ -1,0 +1,132 @@
+#include <sstream>
+#include <gtest/gtest.h>
+
+#include "driver/CommandLine.h"
+
+using kickstand::CommandLine;
+using kickstand::RunOptions;
+using kickstand::Selections;
+using Outcome = CommandLine::Outcome;
+
+namespace {
+
+/// Parses into a fresh copy of the run options.
+struct Parsed {
+  Outcome outcome;
+  RunOptions options;
+  Selections selections;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+  RunOptions options = RunOptions::Instance();
+  Selections selections;
+  std::vector<char*> argv{const_cast<char*>("kickstand")};
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  testing::internal::CaptureStderr();
+  testing::internal::CaptureStdout();
+  Outcome outcome = CommandLine::Parse(static_cast<int>(argv.size() - 1), argv.data(),
+                                       options, selections);
+  testing::internal::GetCapturedStdout();
+  testing::internal::GetCapturedStderr();
+  return {outcome, options, selections};
+}
+
+using Strings = std::list<std::string>;
+using Set = std::set<std::string>;
+
+}  // namespace
+
+TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
+  Parsed p = Parse({"--plugin=x,,y", "--plugin=x", "--plugin-flags=a,b", "--plugin-flags=c",
+                    "--run-once=a", "--run-once= b", "--disable-plugins=d,e",
+                    "--interactive-mode-requires=r"});
+  EXPECT_EQ(p.outcome, Outcome::Run);
+  EXPECT_EQ(p.selections.pluginNames, (Strings{"x", "y", "x"}));
+  EXPECT_EQ(p.selections.pluginFlags, (Set{"c"}));
+  EXPECT_EQ(p.selections.runOnceKeys, (Set{"a", " b"}));
+  EXPECT_EQ(p.options.disabledPlugins, (Strings{"d", "e"}));
+  EXPECT_EQ(p.options.interactiveModeRequires, (Strings{"r"}));
+}
+
+TEST(CommandLine, ParallelAndInteractiveExcludeEachOtherLastWins) {
+  Parsed a = Parse({"--parallel", "--interactive"});
+  EXPECT_TRUE(a.options.interactive);
+  EXPECT_FALSE(a.options.parallel);
+  Parsed b = Parse({"--interactive", "--parallel"});
+  EXPECT_FALSE(b.options.interactive);
+  EXPECT_TRUE(b.options.parallel);
+}
+
+TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
+  int64_t seed = RunOptions::Instance().randomSeed;
+  struct Case { const char* arg; bool randomize; int64_t seed; };
+  for (const Case& c : {Case{"--randomize", true, seed}, Case{"--randomize=", true, seed},
+                        Case{"--randomize=abc", true, seed}, Case{"--randomize=-5", true, -5},
+                        Case{"--randomize=+7", true, 7},
+                        Case{"--randomize=2147483648", true, seed}}) {
+    Parsed p = Parse({c.arg});
+    EXPECT_EQ(p.options.randomize, c.randomize) << c.arg;
+    EXPECT_EQ(p.options.randomSeed, c.seed) << c.arg;
+  }
+  EXPECT_EQ(Parse({"--daemon-wait-timeout=abc"}).options.daemonWaitTimeout, 40u);
+  EXPECT_EQ(Parse({"--daemon-wait-timeout=7"}).options.daemonWaitTimeout, 7u);
+  EXPECT_EQ(Parse({"--daemon-wait-timeout=-1"}).options.daemonWaitTimeout, 4294967295u);
+}
+
+TEST(CommandLine, DaemonValueSetsWaitOnlyForExactlyWait) {
+  EXPECT_FALSE(Parse({"--daemon", "--method=start"}).options.daemonWait);
+  EXPECT_FALSE(Parse({"--daemon=WAIT", "--method=start"}).options.daemonWait);
+  Parsed wait = Parse({"--daemon=wait", "--method=stop"});
+  EXPECT_TRUE(wait.options.daemonWait);
+  EXPECT_TRUE(wait.selections.stop);
+  EXPECT_EQ(wait.outcome, Outcome::Run);
+}
+
+TEST(CommandLine, InvalidDaemonCombinationsFail) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--daemon", "--method=restart"},
+           {"--daemon", "--method=start", "--init"},
+           {"--daemon", "--method=stop", "--plugin=x"},
+           {"--daemon"},
+           {"--daemon", "--method=start", "--invoke"},
+           {"--daemon", "--method=start", "--interactive"},
+           {"--daemon", "--method=Start"}})
+    EXPECT_EQ(Parse(args).outcome, Outcome::ExitFailure) << args.back();
+}
+
+TEST(CommandLine, InvokeNeedsMethodAndPlugin) {
+  EXPECT_EQ(Parse({"--invoke", "--method=start"}).outcome, Outcome::ExitFailure);
+  EXPECT_EQ(Parse({"--invoke", "--plugin=x"}).outcome, Outcome::ExitFailure);
+  EXPECT_EQ(Parse({"--invoke", "--plugin=x", "--method=start"}).outcome, Outcome::Run);
+  EXPECT_EQ(Parse({"--method=start"}).outcome, Outcome::Run);
+}
+
+TEST(CommandLine, HelpStopsParsingButNotBefore) {
+  EXPECT_EQ(Parse({"--help", "--bogus"}).outcome, Outcome::ExitSuccess);
+  EXPECT_EQ(Parse({"--bogus", "--help"}).outcome, Outcome::ExitFailure);
+  EXPECT_EQ(Parse({"-h"}).outcome, Outcome::ExitSuccess);
+  EXPECT_EQ(Parse({"--method"}).outcome, Outcome::ExitFailure);
+  Parsed p = Parse({"--verbose", "--help", "--trace"});
+  EXPECT_TRUE(p.options.verbose);
+  EXPECT_FALSE(p.options.trace);
+}
+
+TEST(CommandLine, DumpPathIsOptional) {
+  Parsed bare = Parse({"--dump-dependency-tree"});
+  EXPECT_TRUE(bare.selections.dump);
+  EXPECT_FALSE(bare.selections.dumpPath);
+  Parsed file = Parse({"--dump-dependency-tree=/tmp/g.dot", "--plugin-directory=rel"});
+  EXPECT_EQ(file.selections.dumpPath.value_or(""), "/tmp/g.dot");
+  EXPECT_EQ(file.selections.pluginDirectory, "rel");
+}
+
+TEST(CommandLine, UsageHasFortyNineLinesWithTrailingBlanks) {
+  std::ostringstream out;
+  CommandLine::PrintUsage(out);
+  std::string text = out.str();
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 49);
+  EXPECT_EQ(text.substr(0, 54), " -h,--help                  display this help message\n");
+  EXPECT_NE(text.find("\n                            The default is 40 secs.                            \n"),
+            std::string::npos);
+}
