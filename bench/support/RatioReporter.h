@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include <unistd.h>
 #include <benchmark/benchmark.h>
 
 namespace bench_support {
@@ -12,6 +13,9 @@ namespace bench_support {
 /// its baseline from the same run.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
+
   /// Prints "name / baseline = ratio" for the pair once both have run.
   void Compare(const std::string& name, const std::string& baseline) {
     pairs_.emplace_back(name, baseline);
@@ -26,13 +30,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void Finalize() override {
     ConsoleReporter::Finalize();
     for (const auto& [name, baseline] : pairs_) {
-      if (seconds_.count(name) && seconds_.count(baseline) && seconds_[baseline] > 0)
+      double measured = Seconds(name), base = Seconds(baseline);
+      if (measured > 0 && base > 0)
         std::printf("ratio  %-50s / %-40s = %8.3f\n", name.c_str(), baseline.c_str(),
-                    seconds_[name] / seconds_[baseline]);
+                    measured / base);
     }
   }
 
  private:
+  /// The median when the benchmark was repeated, else its single result.
+  double Seconds(const std::string& name) {
+    for (const std::string& key : {name + "_median", name})
+      if (seconds_.count(key)) return seconds_[key];
+    return 0;
+  }
+
   std::vector<std::pair<std::string, std::string>> pairs_;
   std::map<std::string, double> seconds_;
 };

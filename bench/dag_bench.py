@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""kickstand --parallel against make -jW and ninja -jW on the same layered
+DAG (W = the worker count kickstand picks: twice the processors, at most the
+node count), plus the lower bound max(critical path, work / W) where every job
+is charged the cost of one shell running it, measured in the same run, and
+the makespan that kickstand's own choice (longest chain first) reaches with
+those costs and no overhead at all.
+
+Two shapes: 120 jobs in 24 layers sleeping a few milliseconds each (the
+makespan), and 2,000 jobs of `true` in 40 layers (the cost per node).
+Every figure is the median of --rounds runs; the runners take turns within
+each round so that load from elsewhere hits all of them alike."""
+
+import argparse
+import ctypes
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from datetime import datetime, timezone
+
+import layered_dag
+
+PR_SET_CHILD_SUBREAPER = 36
+SHELL_SAMPLES = 120
+
+
+def wall(argv, cwd=None, env=None):
+    begin = time.perf_counter()
+    status = subprocess.call(argv, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    seconds = time.perf_counter() - begin
+    if status != 0:
+        sys.exit(f"{argv[0]} exited with {status}")
+    return seconds
+
+
+def processes_of(root):
+    entry = b"KICKSTAND_ROOT=" + root.encode()
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if entry in f.read().split(b"\0"):
+                    found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
+def await_quiet(root):
+    """The command executor ends shortly after its stop request; wait for it
+    (and reap it: this process is its subreaper) so it never overlaps the
+    next run."""
+    deadline = time.monotonic() + 5
+    while processes_of(root) and time.monotonic() < deadline:
+        time.sleep(0.001)
+    left = processes_of(root)
+    for pid in left:
+        os.kill(pid, 9)
+    while True:
+        try:
+            if os.waitpid(-1, os.WNOHANG)[0] == 0:
+                break
+        except ChildProcessError:
+            break
+    if left:
+        sys.exit(f"processes left behind in {root}: {left}")
+
+
+def log_time(text):
+    stamp = datetime.strptime(text, "%Y-%m-%d %H:%M:%S.%f")
+    return stamp.replace(tzinfo=timezone.utc).timestamp()
+
+
+def graph_span(sysboot_log):
+    """Earliest plugin start to latest plugin end, and the plugin count."""
+    starts, ends = [], []
+    with open(sysboot_log) as log:
+        for line in log:
+            if line.startswith("[") and "] sysboot: " in line:
+                start, end = line[1:line.index("]")].split(" - ")
+                starts.append(log_time(start))
+                ends.append(log_time(end))
+    return (max(ends) - min(starts) if starts else 0.0), len(starts)
+
+
+class Shape:
+    def __init__(self, count, layers, sleep_ms, kickstand, workers, scratch):
+        self.count = count
+        self.jobs = layered_dag.generate(count, layers, seed=20261205, sleep_ms=sleep_ms)
+        self.kickstand, self.workers = kickstand, workers
+        self.root = tempfile.mkdtemp(prefix="kd.", dir=scratch)
+        self.dir = os.path.join(self.root, "runners")
+        for d in ("usr/libexec/kickstand/plugins", "bootbank", "runners"):
+            os.makedirs(os.path.join(self.root, d))
+        layered_dag.write_debug_conf(self.jobs, os.path.join(self.root, "etc/halvex/kickstand/debug.conf"))
+        layered_dag.write_makefile(self.jobs, os.path.join(self.dir, "Makefile"))
+        layered_dag.write_ninja(self.jobs, os.path.join(self.dir, "build.ninja"))
+        self.env = dict(os.environ, KICKSTAND_ROOT=self.root)
+        self.samples = {k: [] for k in ("span", "kickstand", "make", "ninja", "job")}
+
+    def round(self):
+        s = self.samples
+        s["kickstand"].append(wall([self.kickstand, "--parallel"], env=self.env))
+        await_quiet(self.root)
+        span, plugins = graph_span(os.path.join(self.root, "var/log/sysboot.log"))
+        if plugins != self.count:
+            sys.exit(f"kickstand ran {plugins} of {self.count} plugins")
+        s["span"].append(span)
+        s["make"].append(wall(["make", f"-j{self.workers}", "-s"], cwd=self.dir))
+        s["ninja"].append(wall(["ninja", f"-j{self.workers}"], cwd=self.dir))
+        s["job"].append(self.shell_overhead())
+
+    def shell_overhead(self):
+        """What one shell adds to a job: the jobs' own commands, one shell
+        each, run one after another, less what they were asked to wait."""
+        sample = self.jobs[:SHELL_SAMPLES]
+        script = "\n".join(f"/bin/sh -c '{j.command}'" for j in sample)
+        return (wall(["/bin/sh", "-c", script]) - sum(j.seconds for j in sample)) / len(sample)
+
+    def medians(self):
+        m = {k: statistics.median(v) for k, v in self.samples.items()}
+        m["bound"], m["critical"], m["work"] = layered_dag.lower_bound(self.jobs, m["job"], self.workers)
+        m["policy"] = layered_dag.list_schedule(self.jobs, m["job"], self.workers)
+        return m
+
+
+def row(name, value, unit, baseline="", baseline_value=None, target="", limit=None):
+    ratio = value / baseline_value if baseline_value else None
+    ok = None if limit is None or ratio is None else ratio <= limit
+    return dict(name=name, value=value, unit=unit, baseline=baseline,
+                baseline_value=baseline_value, ratio=ratio, target=target, ok=ok)
+
+
+def makespan_rows(m, w):
+    ms = 1e3
+    return [
+        row("boot 120 sleeps: kickstand graph run", m["span"] * ms, "ms", "lower bound", m["bound"] * ms,
+            "<= 1.10", 1.10),
+        row("boot 120 sleeps: kickstand graph run", m["span"] * ms, "ms", f"make -j{w}", m["make"] * ms,
+            "<= 1.00", 1.00),
+        row("boot 120 sleeps: kickstand graph run", m["span"] * ms, "ms", f"ninja -j{w}", m["ninja"] * ms,
+            "<= 1.00", 1.00),
+        row("boot 120 sleeps: kickstand process", m["kickstand"] * ms, "ms", f"make -j{w}", m["make"] * ms),
+        row("boot 120 sleeps: kickstand process", m["kickstand"] * ms, "ms", f"ninja -j{w}", m["ninja"] * ms),
+        row("boot 120 sleeps: kickstand graph run", m["span"] * ms, "ms", "its policy, no overhead",
+            m["policy"] * ms),
+        row("boot 120 sleeps: critical path", m["critical"] * ms, "ms", f"work / {w}",
+            m["work"] / w * ms),
+        row("boot 120 sleeps: shell cost per job", m["job"] * ms, "ms"),
+    ]
+
+
+def per_node_rows(m, w, count):
+    us = 1e6 / count
+    return [
+        row("2000 x true per node: kickstand graph run", m["span"] * us, "us", f"make -j{w}", m["make"] * us),
+        row("2000 x true per node: kickstand graph run", m["span"] * us, "us", f"ninja -j{w}", m["ninja"] * us),
+        row("2000 x true per node: kickstand process", m["kickstand"] * us, "us", f"make -j{w}", m["make"] * us),
+        row("2000 x true per node: kickstand process", m["kickstand"] * us, "us", f"ninja -j{w}", m["ninja"] * us),
+        row("2000 x true per node: kickstand graph run", m["span"] * us, "us", "lower bound", m["bound"] * us),
+        row("2000 x true: shell cost per job", m["job"] * 1e3, "ms"),
+    ]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--kickstand", required=True)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rows", help="write the table rows here as JSON")
+    args = parser.parse_args()
+    for tool in ("make", "ninja"):
+        if not shutil.which(tool):
+            sys.exit(f"{tool} is missing: run scripts/install-deps.sh")
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+
+    scratch = tempfile.mkdtemp(prefix="kdag.")
+    try:
+        cpus = os.sysconf("SC_NPROCESSORS_ONLN")
+        sleeps = Shape(120, 24, (2, 10), args.kickstand, min(2 * cpus, 120), scratch)
+        trues = Shape(2000, 40, None, args.kickstand, min(2 * cpus, 2000), scratch)
+        for r in range(args.rounds):
+            sleeps.round()
+            trues.round()
+            print(f"dag_bench: round {r + 1}/{args.rounds} done", file=sys.stderr)
+        rows = makespan_rows(sleeps.medians(), sleeps.workers)
+        rows += per_node_rows(trues.medians(), trues.workers, trues.count)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+    for r in rows:
+        base = f"/ {r['baseline']:<24} {r['baseline_value']:9.2f} = {r['ratio']:6.3f}" if r["ratio"] else ""
+        print(f"{r['name']:<42} {r['value']:9.2f} {r['unit']:<3} {base}  {r['target']}")
+    if args.rows:
+        with open(args.rows, "w") as out:
+            json.dump(rows, out)
+
+
+if __name__ == "__main__":
+    main()

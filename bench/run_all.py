@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Runs every benchmark program of a build and dag_bench.py, then prints one
+table: each measurement and its baseline from the same run, as medians of
+several repetitions, with their ratio and, where one is set, the target.
+
+A Google Benchmark program names its pairs in "ratio A / B = x" lines (the
+RatioReporter); those lines come from one repetition, so the table takes
+the pair names from them and recomputes the ratio from the medians."""
+
+import argparse
+import glob
+import json
+import os
+import re
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RATIO_LINE = re.compile(r"^ratio\s+(\S+)\s+/\s+(\S+)\s+=")
+COLOUR = re.compile(r"\x1b\[[0-9;]*m")  # the RatioReporter colours whatever the flags say
+
+# Absolute targets, by benchmark: (what, unit, limit) on the median time or
+# on a counter.
+TARGETS = {
+    "BM_EmptyBoot/manual_time": [("time", "ms", 10.0), ("peak_MiB", "MiB", 8.0)],
+}
+
+
+def run_program(path, repetitions, out_dir):
+    name = os.path.basename(path)
+    json_out = os.path.join(out_dir, name + ".json")
+    argv = [path, f"--benchmark_repetitions={repetitions}", "--benchmark_min_time=0.05",
+            f"--benchmark_out={json_out}", "--benchmark_out_format=json", "--benchmark_color=false"]
+    print(f"== {name}", flush=True)
+    done = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    with open(os.path.join(out_dir, name + ".txt"), "w") as log:
+        log.write(COLOUR.sub("", done.stdout))
+    if done.returncode != 0:
+        print(done.stdout)
+        sys.exit(f"{name} failed with status {done.returncode}")
+    lines = COLOUR.sub("", done.stdout).splitlines()
+    pairs = [m.groups() for m in map(RATIO_LINE.match, lines) if m]
+    with open(json_out) as f:
+        results = json.load(f)["benchmarks"]
+    medians = {r["run_name"]: r for r in results
+               if r.get("run_type") == "aggregate" and r.get("aggregate_name") == "median"}
+    errors = [r["run_name"] + ": " + r["error_message"] for r in results if r.get("error_occurred")]
+    if errors:
+        sys.exit(f"{name}: " + "; ".join(errors))
+    return pairs, medians
+
+
+def row(name, value, unit, baseline="", baseline_value=None, target="", ok=None):
+    ratio = value / baseline_value if baseline_value else None
+    return dict(name=name, value=value, unit=unit, baseline=baseline,
+                baseline_value=baseline_value, ratio=ratio, target=target, ok=ok)
+
+
+def benchmark_rows(program, pairs, medians):
+    rows = []
+    for name, baseline in pairs:
+        if name in medians and baseline in medians:
+            a, b = medians[name], medians[baseline]
+            scale = UNIT_SECONDS[b["time_unit"]] / UNIT_SECONDS[a["time_unit"]]
+            rows.append(row(f"{program}: {name}", a["real_time"], a["time_unit"], baseline,
+                            b["real_time"] * scale))
+    for name, checks in TARGETS.items():
+        if name not in medians:
+            continue
+        result = medians[name]
+        for what, unit, limit in checks:
+            value = result["real_time"] if what == "time" else result[what]
+            label = f"{program}: {name}" + ("" if what == "time" else f" {what}")
+            rows.append(row(label, value, unit, target=f"< {limit:g} {unit}", ok=value < limit))
+    return rows
+
+
+UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def print_table(rows):
+    print()
+    print(f"{'measurement (median)':<64} {'value':>10}      {'baseline (median)':<28} "
+          f"{'value':>10} {'ratio':>7}  target")
+    print("-" * 140)
+    for r in rows:
+        base = f"{r['baseline_value']:10.3f}" if r["baseline_value"] is not None else " " * 10
+        ratio = f"{r['ratio']:7.3f}" if r["ratio"] is not None else " " * 7
+        verdict = {True: "met", False: "MISSED", None: ""}[r["ok"]]
+        target = f"{r['target']} {verdict}".strip()
+        print(f"{r['name'][:64]:<64} {r['value']:10.3f} {r['unit']:<4} {r['baseline'][:28]:<28} "
+              f"{base} {ratio}  {target}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", default="build-bench")
+    parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=5, help="rounds of dag_bench.py")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    out_dir = os.path.join(build, "bench-results")
+    os.makedirs(out_dir, exist_ok=True)
+
+    rows = []
+    for source in sorted(glob.glob(os.path.join(HERE, "*.cpp"))):
+        program = os.path.join(build, "bench", os.path.splitext(os.path.basename(source))[0])
+        if os.access(program, os.X_OK):
+            pairs, medians = run_program(program, args.repetitions, out_dir)
+            rows += benchmark_rows(os.path.basename(program), pairs, medians)
+
+    print("== dag_bench.py", flush=True)
+    dag_rows = os.path.join(out_dir, "dag_bench.json")
+    subprocess.run([sys.executable, os.path.join(HERE, "dag_bench.py"),
+                    "--kickstand", os.path.join(build, "kickstand"),
+                    "--rounds", str(args.rounds), "--rows", dag_rows], check=True)
+    with open(dag_rows) as f:
+        rows += json.load(f)
+
+    print_table(rows)
+    print(f"\nFull output of each program: {out_dir}")
+
+
+if __name__ == "__main__":
+    main()
