@@ -81,48 +81,45 @@ void Node::RemoveDependency(Node* other) {
   other->height_ = kUnknown;
 }
 
-void Node::ScheduleStart(Executor& executor) {
-  ScopedLock lock;
-  if (state_ == StartQueued || state_ == Started)
-    return;
-  if (state_ == Idle)
-    state_ = StartPending;
-  bool blocked = false;
-  for (Node* dependency : dependencies_) {
-    if (dependency->state_ == Idle)
-      dependency->ScheduleStart(executor);
-    State s = dependency->state_;
-    blocked |= s == StartPending || s == StartQueued || s == Idle;
-  }
-  if (!blocked) {
-    state_ = StartQueued;
-    executor.Enqueue(this);
-  }
-}
+// The start and stop directions mirror each other: a start waits for the
+// dependencies, a stop for the dependants.
+struct Node::Direction {
+  State pending, queued, done;
+  std::vector<Node*> Node::*waitsFor;
+  std::vector<Node*> Node::*releases;
+};
 
-void Node::ScheduleStop(Executor& executor) {
+const Node::Direction Node::kStart{StartPending, StartQueued, Started,
+                                   &Node::dependencies_, &Node::dependants_};
+const Node::Direction Node::kStop{StopPending, StopQueued, Stopped,
+                                  &Node::dependants_, &Node::dependencies_};
+
+void Node::ScheduleStart(Executor& executor) { Schedule(kStart, executor); }
+
+void Node::ScheduleStop(Executor& executor) { Schedule(kStop, executor); }
+
+void Node::Schedule(const Direction& direction, Executor& executor) {
   ScopedLock lock;
-  if (state_ == StopQueued || state_ == Stopped)
+  if (state_ == direction.queued || state_ == direction.done)
     return;
   if (state_ == Idle)
-    state_ = StopPending;
+    state_ = direction.pending;
   bool blocked = false;
-  for (Node* dependant : dependants_) {
-    if (dependant->state_ == Idle)
-      dependant->ScheduleStop(executor);
-    State s = dependant->state_;
-    blocked |= s == StopPending || s == StopQueued || s == Idle;
+  for (Node* other : this->*direction.waitsFor) {
+    if (other->state_ == Idle)
+      other->Schedule(direction, executor);
+    blocked |= other->state_ == direction.pending || other->state_ == direction.queued;
   }
   if (!blocked) {
-    state_ = StopQueued;
+    state_ = direction.queued;
     executor.Enqueue(this);
   }
 }
 
 void Node::Process(Executor& executor) {
-  bool starting = GetState() == StartQueued;
-  RunOperation(starting);
-  Complete(starting, executor);
+  const Direction& direction = GetState() == StartQueued ? kStart : kStop;
+  RunOperation(&direction == &kStart);
+  Complete(direction, executor);
 }
 
 void Node::RunOperation(bool starting) {
@@ -138,17 +135,14 @@ void Node::RunOperation(bool starting) {
   }
 }
 
-void Node::Complete(bool starting, Executor& executor) {
+void Node::Complete(const Direction& direction, Executor& executor) {
   ScopedLock lock;
-  state_ = starting ? Started : Stopped;
-  // Copy: scheduling a neighbour never edits these lists, but be safe
-  // against a node that is its own neighbour.
-  std::vector<Node*> neighbours = starting ? dependants_ : dependencies_;
-  for (Node* node : neighbours) {
-    if (starting && node->state_ == StartPending)
-      node->ScheduleStart(executor);
-    else if (!starting && node->state_ == StopPending)
-      node->ScheduleStop(executor);
+  state_ = direction.done;
+  // A copy, in case a node is its own neighbour.
+  std::vector<Node*> released = this->*direction.releases;
+  for (Node* node : released) {
+    if (node->state_ == direction.pending)
+      node->Schedule(direction, executor);
   }
   stateChanged_.notify_all();
 }

@@ -61,8 +61,13 @@ class Node {
   void Dump(std::ostream& out);
 
  private:
+  struct Direction;
+  static const Direction kStart;
+  static const Direction kStop;
+
+  void Schedule(const Direction& direction, Executor& executor);
   void RunOperation(bool starting);
-  void Complete(bool starting, Executor& executor);
+  void Complete(const Direction& direction, Executor& executor);
   void WaitFor(State wanted);
 
   std::string name_;

@@ -4,6 +4,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 
+#include "graph/Executor.h"
 #include "graph/InitBarrier.h"
 #include "support/GraphNodes.h"
 #include "support/ScratchRoot.h"
@@ -17,26 +18,17 @@ class GraphTest : public ::testing::Test {
   }
   void TearDown() override { kickstand::InitBarrier::ClearRegistry(); }
 
-  testing_support::TestNode* Add(const std::string& name, uint32_t schedulingClass = 1) {
-    nodes_.push_back(std::make_unique<testing_support::TestNode>(name, record_, schedulingClass));
-    return nodes_.back().get();
-  }
+  testing_support::TestNode* Add(const std::string& name, uint32_t schedulingClass = 1);
   /// A plugin-like node that requires and provides the named barriers.
   testing_support::TestNode* Plugin(const std::string& name,
                                     const std::vector<std::string>& requires,
-                                    const std::vector<std::string>& provides) {
-    testing_support::TestNode* node = Add(name);
-    for (const std::string& barrier : requires)
-      node->AddDependency(kickstand::InitBarrier::Get(barrier, true));
-    for (const std::string& barrier : provides)
-      node->AddDependant(kickstand::InitBarrier::Get(barrier, true));
-    return node;
-  }
-  std::vector<kickstand::Node*> Nodes() const {
-    std::vector<kickstand::Node*> all;
-    for (const auto& node : nodes_) all.push_back(node.get());
-    return all;
-  }
+                                    const std::vector<std::string>& provides);
+  std::vector<kickstand::Node*> Nodes() const;
+  /// Schedules every node in order on a fresh pool and waits for each.
+  void StartAll(int threads, bool randomize = false, uint64_t seed = 1);
+  void StopAll(int threads);
+  /// Forgets the graph and what ran, for another round in the same test.
+  void Reset();
   std::string ScratchFile(const std::string& hostPath) const;
 
   testing_support::RunRecord record_;
