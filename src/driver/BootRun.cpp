@@ -27,6 +27,7 @@
 #include "plugins/DebugPlugin.h"
 #include "plugins/Plugin.h"
 #include "plugins/PluginLoader.h"
+#include "util/GlobalLock.h"
 
 namespace kickstand {
 namespace {
@@ -238,8 +239,13 @@ void BootRun::ScheduleAndWait(Executor& executor) {
     screen.ProgressText("Activating Kickstand Plugins");
     screen.StatusText("");
   }
-  for (Plugin* node : nodes_)
-    node->ScheduleStart(executor);
+  {
+    // Workers choose only once every node is scheduled, so that a serial
+    // run with a given seed takes the same order every time.
+    ScopedLock lock;
+    for (Plugin* node : nodes_)
+      node->ScheduleStart(executor);
+  }
   for (Plugin* node : nodes_)
     node->WaitStarted();
   if (!selections_.daemon)
@@ -248,8 +254,11 @@ void BootRun::ScheduleAndWait(Executor& executor) {
 
 // A node stops only after every node that depends on it has stopped.
 void BootRun::StopAndWait(Executor& executor) {
-  for (Plugin* node : nodes_)
-    node->ScheduleStop(executor);
+  {
+    ScopedLock lock;
+    for (Plugin* node : nodes_)
+      node->ScheduleStop(executor);
+  }
   for (Plugin* node : nodes_)
     node->WaitStopped();
 }

@@ -1,9 +1,39 @@
 #include "GraphFixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
-using testing_support::TestNode;
+#include "graph/Executor.h"
+#include "util/GlobalLock.h"
+
+void RunRecord::Add(const std::string& event) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  events_.push_back(event);
+}
+
+void RunRecord::Clear() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  events_.clear();
+}
+
+std::vector<std::string> RunRecord::Events() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return events_;
+}
+
+int RunRecord::IndexOf(const std::string& event) const {
+  std::vector<std::string> events = Events();
+  auto found = std::find(events.begin(), events.end(), event);
+  return found == events.end() ? -1 : static_cast<int>(found - events.begin());
+}
+
+void TestNode::Activate() {
+  ++activations;
+  if (action)
+    action();
+  record_.Add(Name());
+}
 
 TestNode* GraphTest::Add(const std::string& name, uint32_t schedulingClass) {
   nodes_.push_back(std::make_unique<TestNode>(name, record_, schedulingClass));
@@ -28,7 +58,10 @@ std::vector<kickstand::Node*> GraphTest::Nodes() const {
 
 void GraphTest::StartAll(int threads, bool randomize, uint64_t seed) {
   kickstand::Executor executor(threads, randomize, seed);
-  for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);
+  {
+    kickstand::ScopedLock lock;  // as the driver does: no choice before all are scheduled
+    for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);
+  }
   for (kickstand::Node* node : Nodes()) node->WaitStarted();
 }
 
