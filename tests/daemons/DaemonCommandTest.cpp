@@ -18,9 +18,7 @@ struct FakeSpawner : kickstand::Spawner {
 
   pid_t Spawn(const kickstand::SpawnRequest&) override { return 42; }
   pid_t TryWait(pid_t, int* status) override {
-    ++polls;
-    if (outcomes.empty())
-      return 0;
+    if (outcomes.empty()) return 0;
     Outcome next = outcomes.front();
     outcomes.pop_front();
     *status = next.status;
@@ -30,56 +28,43 @@ struct FakeSpawner : kickstand::Spawner {
   void Sleep(unsigned microseconds) override { slept += microseconds; }
 
   std::deque<Outcome> outcomes;
-  unsigned polls = 0;
   unsigned long slept = 0;
 };
 
-/// The failure text of one run, or "" when it succeeded.
-std::string Failure(FakeSpawner& spawner, bool wait, uint32_t timeout) {
-  try {
-    DaemonCommand(spawner, wait, timeout).Run("/etc/init.d/x start", nullptr);
-  } catch (const kickstand::Exception& e) {
-    return e.what();
-  }
-  return "";
-}
-
-const std::string kTimedOut = "Execution of command: '/etc/init.d/x start' timed out.";
-
-TEST(DaemonCommandTest, BudgetOfTicks) {
-  EXPECT_EQ(1000u, DaemonCommand::TickBudget(false, 1));
-  EXPECT_EQ(4000u, DaemonCommand::TickBudget(true, 40));
-  EXPECT_EQ(0u, DaemonCommand::TickBudget(true, 0));
+TEST(DaemonCommandTest, BudgetAndOutcomes) {
   EXPECT_EQ(71u, DaemonCommand::TickBudget(true, 4294968));  // 32-bit wrap
-
-  FakeSpawner quiet, waited, zero;
-  EXPECT_EQ("", Failure(quiet, false, 1));
-  EXPECT_EQ(10000000ul, quiet.slept);
-  EXPECT_EQ(kTimedOut, Failure(waited, true, 1));
-  EXPECT_EQ(1000000ul, waited.slept);
-  EXPECT_EQ(kTimedOut, Failure(zero, true, 0));
-  EXPECT_EQ(1u, zero.polls);
-  EXPECT_EQ(0ul, zero.slept);
-}
-
-TEST(DaemonCommandTest, ChildOutcomes) {
+  EXPECT_EQ((std::vector<std::string>{"/x", "1", "2"}), DaemonCommand::SplitWords(" /x  1 \t 2 "));
   const std::string failed = "Execution of command: /etc/init.d/x start failed";
-  std::vector<std::pair<FakeSpawner::Outcome, std::string>> cases = {
-      {{42, 0, W_EXITCODE(0, 0)}, ""},
-      {{42, 0, W_EXITCODE(3, 0)}, failed + " with status: 3"},
-      {{42, 0, SIGKILL}, failed + " with signal: 9"},
-      {{42, 0, W_STOPCODE(SIGSTOP)}, failed + " <unknown_error>"},
-      {{-1, ECHILD, 0}, failed + " <unknown_error>"},
+  const std::string timedOut = "Execution of command: '/etc/init.d/x start' timed out.";
+  const FakeSpawner::Outcome running{0, 0, 0}, eintr{-1, EINTR, 0};
+  struct Case {
+    std::deque<FakeSpawner::Outcome> outcomes;
+    bool wait;
+    uint32_t timeout;
+    std::string failure;
+    unsigned long slept;
   };
-  for (const auto& [outcome, failure] : cases) {
+  // A zero timeout must fail at the first poll, not wrap to four billion ticks.
+  for (const Case& c : std::vector<Case>{
+           {{}, false, 1, "", 10000000},
+           {{}, true, 1, timedOut, 1000000},
+           {{}, true, 0, timedOut, 0},
+           {{running, {42, 0, W_EXITCODE(3, 0)}}, false, 0, failed + " with status: 3", 10000},
+           {{running, {42, 0, SIGKILL}}, false, 0, failed + " with signal: 9", 10000},
+           {{{42, 0, W_STOPCODE(SIGSTOP)}}, false, 0, failed + " <unknown_error>", 0},
+           {{{-1, ECHILD, 0}}, false, 0, failed + " <unknown_error>", 0},
+           {{eintr, eintr, {42, 0, W_EXITCODE(0, 0)}}, true, 0, "", 0}}) {
     FakeSpawner spawner;
-    spawner.outcomes = {{0, 0, 0}, outcome};
-    EXPECT_EQ(failure, Failure(spawner, false, 0));
+    spawner.outcomes = c.outcomes;
+    std::string failure;
+    try {
+      DaemonCommand(spawner, c.wait, c.timeout).Run("/etc/init.d/x start", nullptr);
+    } catch (const kickstand::Exception& e) {
+      failure = e.what();
+    }
+    EXPECT_EQ(c.failure, failure);
+    EXPECT_EQ(c.slept, spawner.slept) << c.failure;
   }
-  FakeSpawner interrupted;
-  interrupted.outcomes = {{-1, EINTR, 0}, {-1, EINTR, 0}, {42, 0, W_EXITCODE(0, 0)}};
-  EXPECT_EQ("", Failure(interrupted, true, 0));
-  EXPECT_EQ(0ul, interrupted.slept);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "support/HostTree.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 using testing_support::RunResult;
 using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
 /// Init.d scripts that append "<name> <arguments>" to /calls before their
 /// body, listed by a stub chkconfig.
@@ -20,109 +22,107 @@ struct ServiceTree {
   }
   RunResult Run(const Lines& args) {
     tree.WriteScript("/bin/chkconfig", "[ \"$1\" = -p ] || exit 1\n" + listing);
+    tree.Write("/calls", "");
     return tree.Run(args);
   }
   int IndexOf(const std::string& call) const {
     Lines calls = tree.ReadLines("/calls");
-    return static_cast<int>(std::find(calls.begin(), calls.end(), call) - calls.begin());
+    auto at = std::find(calls.begin(), calls.end(), call);
+    EXPECT_NE(calls.end(), at) << call;
+    return static_cast<int>(at - calls.begin());
   }
 
   testing_support::HostTree tree;
   std::string listing;
 };
 
+std::string Call(const std::string& name, bool stop) {
+  return name + (stop ? " stop" : " ++group=init/" + name + " start");
+}
+
 bool Contains(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-TEST(DaemonModeTest, StartAndStopFollowThePriorityChain) {
+// Slow: the start run gives "forever" its ten seconds.
+TEST(DaemonModeTest, ServicesFollowThePriorityChain) {
   ServiceTree s;
-  for (auto [name, priority] : {std::pair{"b", 20}, {"a", 10}, {"c", 20}, {"ozsyslogd", 5},
-                                {"a2", 10}, {"evtd", 5}})
-    s.Add(name, priority);
-  s.Add("neg", -1, "[ \"$1\" = stop ] && exit 3");
-  s.listing += "echo\necho '/etc/init.d/unprioritised on'\n";
-  RunResult start = s.Run({"--daemon", "--method=start", "--parallel"});
-  EXPECT_EQ(0, start.status) << start.out << start.err;
-  for (const char* low : {"a", "a2"})
-    for (const char* high : {"b", "c"})
-      EXPECT_LT(s.IndexOf(low + std::string(" ++group=init/") + low + " start"),
-                s.IndexOf(high + std::string(" ++group=init/") + high + " start"));
-  EXPECT_EQ(4, s.IndexOf("neg ++group=init/neg start"));
-  EXPECT_TRUE(start.Logged("info: a started."));
-  EXPECT_FALSE(start.Logged("info: Launching Executor"));
-  for (const std::string& line : start.LogLines())
+  std::string path = s.tree.Path("/etc/init.d/"), starting = "[ $1 = stop ] && exit\n",
+              done = " done >> " + s.tree.Path("/calls");
+  std::vector<std::tuple<std::string, int, std::string>> services = {
+      {"b", 20, ""}, {"c", 20, ""}, {"a2", 10, ""}, {"neg", -1, "[ $1 = stop ] && exit 3"},
+      {"a", 10, "s=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                "echo $s $(pwd) $KICKSTAND_ROOT > " + s.tree.Path("/a.env")},
+      {"ok2", 10, starting + "sleep 2\necho ok2" + done},
+      {"fail2", 10, starting + "sleep 2\necho fail2" + done + "\nexit 1"},
+      {"forever", 20, starting + "echo $$ > " + s.tree.Path("/forever.pid") + "\nexec sleep 60"}};
+  for (const auto& [name, priority, body] : services)
+    s.Add(name, priority, body);
+  s.Add("ozsyslogd", 5);
+  s.Add("evtd", 5);
+  s.listing += "echo '" + path + "missing 10'\necho\necho '/etc/init.d/unprioritised on'\n";
+  auto checkOrder = [&](bool stop) {  // negative priorities come last, as unsigned
+    for (const auto& [x, xPriority, xBody] : services)
+      for (const auto& [y, yPriority, yBody] : services)
+        if (static_cast<unsigned>(xPriority) < static_cast<unsigned>(yPriority)) {
+          EXPECT_NE(stop, s.IndexOf(Call(x, stop)) < s.IndexOf(Call(y, stop))) << x << y;
+        }
+  };
+
+  RunResult dump = s.Run({"--daemon", "--method=start", "--dump-dependency-tree"});
+  EXPECT_EQ("", s.tree.Read("/calls"));
+  for (std::string priority : {"10", "20"})
+    EXPECT_NE(std::string::npos, dump.out.find("[label=\"_<->_priority_<->_" + priority +
+                                               "\" shape=trapezium];\n")) << dump.out;
+
+  auto begin = Clock::now();
+  RunResult started = s.Run({"--daemon", "--method=start", "--parallel"});
+  EXPECT_GE(Clock::now() - begin, std::chrono::seconds(9));
+  EXPECT_EQ(0, started.status) << started.out << started.err;
+  checkOrder(false);
+  EXPECT_EQ(10u, s.tree.ReadLines("/calls").size());
+  // Both began before either ended.
+  EXPECT_LT(s.IndexOf(Call("ok2", false)), s.IndexOf("fail2 done"));
+  EXPECT_LT(s.IndexOf(Call("fail2", false)), s.IndexOf("ok2 done"));
+  EXPECT_EQ("/dev/null /dev/null /dev/null / " + s.tree.Root() + "\n", s.tree.Read("/a.env"));
+  for (const std::string& line :
+       Lines{"info: a started.", "info: ok2 started.", "info: forever started.",
+             "warning: Kickstand failed to start: fail2 reason: Execution of command: " + path +
+                 "fail2 ++group=init/fail2 start failed with status: 1",
+             "error: Method invocation failed: missing->start() failed: failed to ForkExec '" +
+                 path + "missing ++group=init/missing start' : No such file or directory"})
+    EXPECT_TRUE(started.Logged(line)) << line << started.out;
+  EXPECT_EQ(0, kill(std::stoi(s.tree.Read("/forever.pid")), 0)) << "daemon not left running";
+  EXPECT_FALSE(started.Logged("info: Launching Executor"));
+  for (const std::string& line : started.LogLines())
     for (const char* absent : {"evtd", "ozsyslogd", "unprioritised"})
       EXPECT_EQ(std::string::npos, line.find(absent)) << line;
   Lines progress = s.tree.ReadLines("/var/log/progress.log");
   EXPECT_TRUE(Contains(progress, "progress: Starting service c"));
   EXPECT_FALSE(Contains(progress, "progress: Activating Kickstand Plugins"));
 
-  s.tree.Write("/calls", "");
-  RunResult stop = s.Run({"--daemon", "--method=stop", "--parallel"});
-  EXPECT_EQ(0, stop.status) << stop.out << stop.err;
-  EXPECT_EQ(0, s.IndexOf("neg stop"));
-  for (const char* low : {"a stop", "a2 stop"})
-    for (const char* high : {"b stop", "c stop"})
-      EXPECT_LT(s.IndexOf(high), s.IndexOf(low));
-  EXPECT_EQ(5u, s.tree.ReadLines("/calls").size());  // no init program
-  EXPECT_TRUE(stop.Logged("info: b stopped."));
-  std::string neg = "Execution of command: " + s.tree.Path("/etc/init.d/neg") + " stop failed "
-                    "with status: 3";
-  EXPECT_TRUE(stop.Logged("warning: Kickstand failed to stop: neg reason: " + neg));
+  RunResult stopped = s.Run({"--daemon", "--method=stop", "--parallel"});
+  EXPECT_EQ(0, stopped.status) << stopped.out << stopped.err;
+  checkOrder(true);
+  EXPECT_EQ(8u, s.tree.ReadLines("/calls").size());
+  std::string neg = "Execution of command: " + path + "neg stop failed with status: 3";
+  EXPECT_TRUE(stopped.Logged("info: b stopped."));
+  EXPECT_TRUE(stopped.Logged("warning: Kickstand failed to stop: neg reason: " + neg));
   Lines kernel = s.tree.ReadLines("/var/log/kernel.log");
-  EXPECT_TRUE(Contains(kernel, "Deactivating Daemon a."));
-  EXPECT_TRUE(Contains(kernel, "Daemon a deactivated."));
-  EXPECT_TRUE(Contains(kernel, "Daemon neg deactivation failed: " + neg));
+  for (const std::string& line : Lines{"Deactivating Daemon a.", "Daemon a deactivated.",
+                                       "Daemon neg deactivation failed: " + neg})
+    EXPECT_TRUE(Contains(kernel, line)) << line;
   EXPECT_FALSE(s.tree.Exists("/bootbank/kickstnd.gz"));
-}
 
-TEST(DaemonModeTest, DumpShowsThePriorityChainAndRunsNothing) {
-  ServiceTree s;
-  s.Add("b", 20);
-  s.Add("a", 10);
-  RunResult dump = s.Run({"--daemon", "--method=start", "--dump-dependency-tree"});
-  EXPECT_EQ(0, dump.status) << dump.err;
-  EXPECT_FALSE(s.tree.Exists("/calls"));
-  for (const char* line : {"[label=\"a\"];\n", "[label=\"_<->_priority_<->_10\" shape=trapezium];\n",
-                           "[label=\"_<->_priority_<->_20\" shape=trapezium];\n"})
-    EXPECT_NE(std::string::npos, dump.out.find(line)) << line;
-  size_t edges = 0;  // a to 10, 10 to b and to 20, b to 20
-  for (size_t at = 0; (at = dump.out.find(" -> ", at)) != std::string::npos; ++at)
-    ++edges;
-  EXPECT_EQ(4u, edges);
-}
-
-// Slow: one run of about twelve seconds, then two short waiting runs.
-TEST(DaemonModeTest, CommandsHaveTenSecondsOrTheWaitTimeout) {
-  ServiceTree s;
-  for (std::string name : {"ok2", "fail2"})
-    s.Add(name, 10, "sleep 2\necho " + name + " done >> " + s.tree.Path("/calls") + "\n[ " + name +
-          " = ok2 ]");
-  s.Add("forever", 20, "echo $$ > " + s.tree.Path("/forever.pid") + "\nexec sleep 60");
-  auto begin = std::chrono::steady_clock::now();
-  RunResult run = s.Run({"--daemon", "--method=start", "--parallel"});
-  EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::seconds(9));
-  EXPECT_EQ(0, run.status) << run.out << run.err;
-  EXPECT_TRUE(run.Logged("info: ok2 started."));
-  EXPECT_TRUE(run.Logged("warning: Kickstand failed to start: fail2 reason: Execution of command: " +
-                         s.tree.Path("/etc/init.d/fail2") + " ++group=init/fail2 start failed "
-                         "with status: 1"));
-  EXPECT_TRUE(run.Logged("info: forever started."));
-  EXPECT_EQ(0, kill(std::stoi(s.tree.Read("/forever.pid")), 0)) << "daemon not left running";
-  // Both began before either ended.
-  EXPECT_LT(s.IndexOf("ok2 ++group=init/ok2 start"), s.IndexOf("fail2 done"));
-  EXPECT_LT(s.IndexOf("fail2 ++group=init/fail2 start"), s.IndexOf("ok2 done"));
-
-  ServiceTree w;
-  w.Add("slow5", 10, "sleep 5");
-  std::string command = w.tree.Path("/etc/init.d/slow5") + " ++group=init/slow5 start";
-  for (const char* timeout : {"--daemon-wait-timeout=1", "--daemon-wait-timeout=0"}) {
-    RunResult wait = w.Run({"--daemon=wait", timeout, "--method=start"});
-    EXPECT_EQ(0, wait.status) << wait.out << wait.err;
-    EXPECT_TRUE(wait.Logged("warning: Kickstand failed to start: slow5 reason: "
-                            "Execution of command: '" + command + "' timed out.")) << wait.out;
-  }
+  s.listing.clear();
+  s.Add("slow5", 10, "sleep 5");
+  begin = Clock::now();
+  RunResult timed = s.Run({"--daemon=wait", "--daemon-wait-timeout=1", "--method=start"});
+  EXPECT_NEAR(2.4, std::chrono::duration<double>(Clock::now() - begin).count(), 1.5);
+  EXPECT_EQ(0, timed.status) << timed.out << timed.err;
+  EXPECT_TRUE(timed.Logged("warning: Kickstand failed to start: slow5 reason: Execution of "
+                           "command: '" + path + "slow5 ++group=init/slow5 start' timed out."))
+      << timed.out;
 }
 
 }  // namespace

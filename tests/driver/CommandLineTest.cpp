@@ -1,4 +1,3 @@
-#include <sstream>
 #include <gtest/gtest.h>
 
 #include "driver/CommandLine.h"
@@ -47,15 +46,9 @@ TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
   EXPECT_EQ(p.selections.runOnceKeys, (Set{"a", " b"}));
   EXPECT_EQ(p.options.disabledPlugins, (Strings{"d", "e"}));
   EXPECT_EQ(p.options.interactiveModeRequires, (Strings{"r"}));
-}
-
-TEST(CommandLine, ParallelAndInteractiveExcludeEachOtherLastWins) {
-  Parsed a = Parse({"--parallel", "--interactive"});
-  EXPECT_TRUE(a.options.interactive);
-  EXPECT_FALSE(a.options.parallel);
-  Parsed b = Parse({"--interactive", "--parallel"});
-  EXPECT_FALSE(b.options.interactive);
-  EXPECT_TRUE(b.options.parallel);
+  // The later of --parallel and --interactive wins.
+  EXPECT_FALSE(Parse({"--parallel", "--interactive"}).options.parallel);
+  EXPECT_FALSE(Parse({"--interactive", "--parallel"}).options.interactive);
 }
 
 TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
@@ -74,16 +67,7 @@ TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
   EXPECT_EQ(Parse({"--daemon-wait-timeout=-1"}).options.daemonWaitTimeout, 4294967295u);
 }
 
-TEST(CommandLine, DaemonValueSetsWaitOnlyForExactlyWait) {
-  EXPECT_FALSE(Parse({"--daemon", "--method=start"}).options.daemonWait);
-  EXPECT_FALSE(Parse({"--daemon=WAIT", "--method=start"}).options.daemonWait);
-  Parsed wait = Parse({"--daemon=wait", "--method=stop"});
-  EXPECT_TRUE(wait.options.daemonWait);
-  EXPECT_TRUE(wait.selections.stop);
-  EXPECT_EQ(wait.outcome, Outcome::Run);
-}
-
-TEST(CommandLine, InvalidDaemonCombinationsFail) {
+TEST(CommandLine, DaemonNeedsStartOrStopAloneAndWaitsOnlyForWait) {
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--daemon", "--method=restart"},
            {"--daemon", "--method=start", "--init"},
@@ -93,9 +77,16 @@ TEST(CommandLine, InvalidDaemonCombinationsFail) {
            {"--daemon", "--method=start", "--interactive"},
            {"--daemon", "--method=Start"}})
     EXPECT_EQ(Parse(args).outcome, Outcome::ExitFailure) << args.back();
+  EXPECT_FALSE(Parse({"--daemon", "--method=start"}).options.daemonWait);
+  EXPECT_FALSE(Parse({"--daemon=WAIT", "--method=start"}).options.daemonWait);
+  Parsed wait = Parse({"--daemon=wait", "--method=stop"});
+  EXPECT_TRUE(wait.options.daemonWait && wait.selections.stop);
+  EXPECT_EQ(wait.outcome, Outcome::Run);
 }
 
-TEST(CommandLine, InvokeNeedsMethodAndPlugin) {
+TEST(CommandLine, InvokeNeedsMethodAndPluginDumpPathIsOptional) {
+  EXPECT_FALSE(Parse({"--dump-dependency-tree"}).selections.dumpPath);
+  EXPECT_EQ(Parse({"--dump-dependency-tree=g.dot"}).selections.dumpPath.value_or(""), "g.dot");
   EXPECT_EQ(Parse({"--invoke", "--method=start"}).outcome, Outcome::ExitFailure);
   EXPECT_EQ(Parse({"--invoke", "--plugin=x"}).outcome, Outcome::ExitFailure);
   EXPECT_EQ(Parse({"--invoke", "--plugin=x", "--method=start"}).outcome, Outcome::Run);
@@ -110,23 +101,4 @@ TEST(CommandLine, HelpStopsParsingButNotBefore) {
   Parsed p = Parse({"--verbose", "--help", "--trace"});
   EXPECT_TRUE(p.options.verbose);
   EXPECT_FALSE(p.options.trace);
-}
-
-TEST(CommandLine, DumpPathIsOptional) {
-  Parsed bare = Parse({"--dump-dependency-tree"});
-  EXPECT_TRUE(bare.selections.dump);
-  EXPECT_FALSE(bare.selections.dumpPath);
-  Parsed file = Parse({"--dump-dependency-tree=/tmp/g.dot", "--plugin-directory=rel"});
-  EXPECT_EQ(file.selections.dumpPath.value_or(""), "/tmp/g.dot");
-  EXPECT_EQ(file.selections.pluginDirectory, "rel");
-}
-
-TEST(CommandLine, UsageHasFortyNineLinesWithTrailingBlanks) {
-  std::ostringstream out;
-  CommandLine::PrintUsage(out);
-  std::string text = out.str();
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 49);
-  EXPECT_EQ(text.substr(0, 54), " -h,--help                  display this help message\n");
-  EXPECT_NE(text.find("\n                            The default is 40 secs.                            \n"),
-            std::string::npos);
 }

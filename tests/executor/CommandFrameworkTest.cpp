@@ -1,116 +1,146 @@
-// Command descriptions and their execution; runs real programs.
+// The command framework stand-in the executor runs commands with.
 #include <csignal>
-#include <memory>
-#include <string>
-#include <boost/filesystem.hpp>
-#include <gtest/gtest.h>
+#include <cstdint>
+#include <list>
+#include <utility>
 
-#include "ProcessRoot.h"
+#include "ScratchFiles.h"
+#include "executor/TarncliDispatcher.h"
 #include "platform/tessel/Dispatcher.h"
+#include "platform/tessel/OptionParser.h"
 
+extern "C" const uint32_t* const __tarnclic_magic;
+
+using namespace executor_tests;
 using namespace Tessel::AutoCli;
-using executor_tests::ReadFile;
-using executor_tests::RootPath;
-using executor_tests::WriteFile;
+using Parameters = std::vector<std::pair<std::string, std::string>>;
+using Errors = std::vector<std::string>;
 
 namespace {
 
-const char kDir[] = "/framework";
+TEST(InProcessOptionParser, FormsWordsAsAShellAndReportsMalformedLines) {
+  const struct {
+    const char* line;
+    std::list<std::string> path;  // empty without an error: nothing to run
+    Parameters parameters;
+    const char* error = nullptr;
+  } cases[] = {
+      {"net fw set --enabled=true", {"net", "fw", "set"}, {{"enabled", "true"}}},
+      {"net --msg='a \"b\" $HOME\\'", {"net"}, {{"msg", "a \"b\" $HOME\\"}}},
+      {"net --msg=a\\ b\\'c", {"net"}, {{"msg", "a b'c"}}},
+      {"net --msg=\"a\\\"b\"", {"net"}, {{"msg", "a\"b"}}},
+      {"n\"e\"'t' \"two words\" ''", {"net", "two words", ""}, {}},
+      {" \tnet\t --x=1   ", {"net"}, {{"x", "1"}}},
+      {"net # not a comment here", {"net", "#", "not", "a", "comment", "here"}, {}},
+      {"net --flag --x= --x=a=b", {"net"}, {{"flag", "true"}, {"x", ""}, {"x", "a=b"}}},
+      {"net \"--quoted=still an option\"", {"net"}, {{"quoted", "still an option"}}},
+      {" \t\n", {}, {}}, {"# net --x=1", {}, {}}, {"  \t# 'open", {}, {}},
+      {"net --x='open", {}, {}, "unterminated single quote at column 9"},
+      {"net --x=\"open", {}, {}, "unterminated double quote at column 9"},
+      {"net --x=a\\", {}, {}, "backslash at the end of the line at column 10"},
+      {"net --x=1 extra", {}, {}, "unexpected word 'extra' after the options"},
+      {"net --=v", {}, {}, "option without a name: '--=v'"},
+      {"--x=1", {}, {}, "no command name before the option '--x=1'"},
+  };
+  for (const auto& c : cases) {
+    OptionParser parser;
+    EXPECT_EQ(c.path.empty() && !c.error, parser.ParseString(c.line)) << c.line;
+    if (c.error) {
+      ASSERT_EQ(1u, parser.GetParseErrors().size()) << c.line;
+      EXPECT_NE(std::string::npos, parser.GetParseErrors()[0].find(c.error)) << c.line;
+      continue;
+    }
+    EXPECT_EQ(Errors{}, parser.GetParseErrors()) << c.line;
+    EXPECT_EQ(c.path, parser.GetCommandPath()) << c.line;
+    EXPECT_EQ(c.parameters, parser.GetCommandParameters()) << c.line;
+  }
+}
 
-std::string Description(const std::string& path, const std::string& program,
-                        const std::string& parameters = "[]") {
+std::string Description(const std::string& path, const std::string& parameters = "[]",
+                        const std::string& program = "/bin/true") {
   return "{ \"path\": " + path + ", \"program\": \"" + program + "\", // comments allowed\n" +
          "  \"parameters\": " + parameters + " }";
 }
 
-class CommandFramework : public testing::Test {
- protected:
-  void SetUp() override {
-    boost::filesystem::remove_all(RootPath(kDir));
-    WriteFile(std::string(kDir) + "/bin/record",
-              "#!/bin/sh\nexec > " + RootPath("/framework/args") +
-                  "\necho \"$# $*\"\nread line\necho \"stdin $?\"\n"
-                  "ignored=$(sed -n 's/^SigIgn:\\t//p' /proc/$$/status)\n"
-                  "echo \"SIGPIPE ignored $(( 0x$ignored >> 12 & 1 ))\"\n",
-              0755);
-    WriteFile(std::string(kDir) + "/bin/fail", "#!/bin/sh\nexit 3\n", 0755);
-    WriteFile(std::string(kDir) + "/bin/die", "#!/bin/sh\nkill -9 $$\n", 0755);
-  }
-
-  void Describe(const std::string& file, const std::string& content) {
-    WriteFile(std::string(kDir) + "/commands/" + file, content);
-  }
-  std::string Bin(const std::string& name) { return RootPath(std::string(kDir) + "/bin/" + name); }
-
-  /// The errors of running path with parameters.
-  std::vector<std::string> Run(std::list<std::string> path,
-                               const std::vector<std::pair<std::string, std::string>>& parameters) {
-    auto input = CommandInput::New();
-    auto output = CommandOutput::New();
-    input->SetCommandPath(path);
-    for (const auto& parameter : parameters)
-      input->AddParameter(parameter.first, parameter.second);
-    bool succeeded = dispatcher_.ExecuteCommand(input, output);
-    EXPECT_EQ(!succeeded, output->HasError());
-    return output->GetErrors();
-  }
-
-  Dispatcher dispatcher_;
-};
-
-TEST_F(CommandFramework, SkipsUnusableDescriptionsNamingTheFile) {
-  const std::pair<const char*, std::string> unusable[] = {
+TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
+  boost::filesystem::remove_all(Host("/framework"));
+  const std::string bin = Host("/framework/bin/"), commands = Host("/framework/commands/");
+  Write("/framework/bin/record", "#!/bin/sh\necho \"$# $*\" > " + Host("/framework/args"), 0755);
+  // Dies only if the executor's ignored SIGPIPE is back to its default.
+  Write("/framework/bin/pipe", "#!/bin/sh\nkill -PIPE $$\n", 0755);
+  const size_t kUnusable = 8;  // the first files
+  const std::pair<std::string, std::string> files[] = {
       {"a-broken.json", "{ \"path\": [\"x\"], "},
       {"b-list.json", "[1, 2]"},
-      {"c-nopath.json", Description("[]", "/bin/true")},
-      {"d-option-word.json", Description("[\"net\", \"--x\"]", "/bin/true")},
-      {"e-relative.json", Description("[\"net\"]", "bin/true")},
-      {"f-nameless.json", Description("[\"net\"]", "/bin/true", "[{\"required\": true}]")},
-      {"g-required.json",
-       Description("[\"net\"]", "/bin/true", "[{\"name\": \"x\", \"required\": 1}]")},
-      {"z-duplicate.json", Description("[\"good\"]", "/bin/false")},
+      {"c-nopath.json", Description("[]")},
+      {"d-option-word.json", Description(R"(["net", "--x"])")},
+      {"e-relative.json", Description(R"(["net"])", "[]", "bin/true")},
+      {"f-nameless.json", Description(R"(["net"])", R"([{"required": true}])")},
+      {"g-required.json", Description(R"(["net"])", R"([{"name": "x", "required": 1}])")},
+      {"z-duplicate.json", Description(R"(["good"])", "[]", "/bin/false")},
+      {"README", "not a description"},
+      {"good.json", Description(R"(["good"])")},
+      {"set.json", Description(R"(["net", "set"])",
+                               R"([{"name": "b"}, {"name": "a"}])", bin + "record")},
+      {"need.json", Description(R"(["need"])", R"([{"name": "x", "required": true}])")},
+      {"gone.json", Description(R"(["gone"])", "[]", "/framework/no-such-program")},
+      {"fail.json", Description(R"(["fail"])", "[]", "/bin/false")},
+      {"pipe.json", Description(R"(["pipe"])", "[]", bin + "pipe")},
   };
-  for (const auto& file : unusable)
-    Describe(file.first, file.second);
-  Describe("good.json", Description("[\"good\"]", "/bin/true"));
-  Describe("README", "not a description");
+  for (const auto& file : files)
+    Write("/framework/commands/" + file.first, file.second);
+  Dispatcher dispatcher;
   testing::internal::CaptureStderr();
-  dispatcher_.AddExternalDirectory(RootPath("/framework/commands"));
+  dispatcher.AddExternalDirectory(commands);
   std::string log = testing::internal::GetCapturedStderr();
-  for (const auto& file : unusable) {
-    std::string named = RootPath("/framework/commands/") + file.first;
-    EXPECT_EQ(1, executor_tests::Occurrences(log, "skipping command description " + named + ": "))
-        << log;
-  }
-  EXPECT_EQ(std::size(unusable), size_t(executor_tests::Occurrences(log, "\n")));
-  EXPECT_TRUE(Run({"good"}, {}).empty());  // the first description of "good" holds
-}
+  for (size_t i = 0; i < kUnusable; ++i)
+    EXPECT_EQ(1, Count(log, "skipping command description " + commands + files[i].first + ": "));
+  EXPECT_EQ(kUnusable, size_t(Count(log, "\n"))) << log;
 
-TEST_F(CommandFramework, RunsTheProgramWithOptionsInOrderNoInputAndDefaultSignals) {
   signal(SIGPIPE, SIG_IGN);  // as in the executor process
-  Describe("set.json", Description("[\"net\", \"set\"]", Bin("record"),
-                                   "[{\"name\": \"b\", \"required\": true}, {\"name\": \"a\"}]"));
-  dispatcher_.AddExternalDirectory(RootPath("/framework/commands"));
-  EXPECT_TRUE(Run({"net", "set"}, {{"b", "two words"}, {"a", "1"}, {"b", ""}}).empty());
-  EXPECT_EQ("3 --b=two words --a=1 --b=\nstdin 1\nSIGPIPE ignored 0\n",
-            ReadFile("/framework/args"));
+  struct {
+    std::list<std::string> path;
+    Parameters parameters;
+    std::string error;  // empty: succeeds
+  } runs[] = {
+      {{"good"}, {}, ""},  // its first description holds
+      {{"net", "set"}, {{"b", "two words"}, {"a", "1"}, {"b", ""}}, ""},
+      {{"need", "more"}, {}, "unknown command 'need more'"},
+      {{"need"}, {}, "command 'need' needs the parameter --x"},
+      {{"need"}, {{"x", "1"}, {"y", "2"}}, "command 'need' has no parameter --y"},
+      {{"gone"}, {}, "cannot start /framework/no-such-program: No such file or directory"},
+      {{"fail"}, {}, "/bin/false exited with status 1"},
+      {{"pipe"}, {}, bin + "pipe was killed by signal 13 (Broken pipe)"},
+  };
+  for (auto& run : runs) {
+    auto input = CommandInput::New();
+    auto output = CommandOutput::New();
+    input->SetCommandPath(run.path);
+    for (const auto& parameter : run.parameters)
+      input->AddParameter(parameter.first, parameter.second);
+    EXPECT_EQ(run.error.empty(), dispatcher.ExecuteCommand(input, output)) << run.error;
+    EXPECT_EQ(run.error.empty() ? Errors{} : Errors{run.error}, output->GetErrors());
+  }
+  // Every option its own argument, in order.
+  EXPECT_EQ("3 --b=two words --a=1 --b=\n", Read("/framework/args"));
 }
 
-TEST_F(CommandFramework, TurnsEveryFailureIntoAnOutputError) {
-  Describe("need.json",
-           Description("[\"need\"]", "/bin/true", "[{\"name\": \"x\", \"required\": true}]"));
-  Describe("gone.json", Description("[\"gone\"]", "/framework/no-such-program"));
-  Describe("fail.json", Description("[\"fail\"]", Bin("fail")));
-  Describe("die.json", Description("[\"die\"]", Bin("die")));
-  dispatcher_.AddExternalDirectory(RootPath("/framework/commands"));
-  using Errors = std::vector<std::string>;
-  EXPECT_EQ(Errors{"unknown command 'need more'"}, Run({"need", "more"}, {}));
-  EXPECT_EQ(Errors{"command 'need' needs the parameter --x"}, Run({"need"}, {}));
-  EXPECT_EQ(Errors{"command 'need' has no parameter --y"}, Run({"need"}, {{"x", "1"}, {"y", "2"}}));
-  EXPECT_EQ(Errors{"cannot start /framework/no-such-program: No such file or directory"},
-            Run({"gone"}, {}));
-  EXPECT_EQ(Errors{Bin("fail") + " exited with status 3"}, Run({"fail"}, {}));
-  EXPECT_EQ(Errors{Bin("die") + " was killed by signal 9 (Killed)"}, Run({"die"}, {}));
+// One description in three of the four directories (the fourth is never
+// made): the log shows which are read, in which order.
+TEST(InProcessTarncliDispatcher, ReadsItsDirectoriesInOrderRefusingMissingOnes) {
+  const std::string dir = Host("/usr/lib/halvex/tarncli");
+  for (const char* sub : {"", "/int", "/ext"})
+    Write("/usr/lib/halvex/tarncli" + std::string(sub) + "/same.json",
+          R"({"path": ["same"], "program": "/bin/true"})");
+  const std::string skipped = "/same.json: command 'same' is already described by " + dir;
+  testing::internal::CaptureStderr();
+  kickstand::TarncliDispatcher{};
+  EXPECT_EQ("skipping command description " + dir + "/int" + skipped + "/same.json\n" +
+                "unable to add external directory to the tarncli dispatcher: command directory " +
+                dir + "/int/ext does not exist\n" +
+                "skipping command description " + dir + "/ext" + skipped + "/same.json\n",
+            testing::internal::GetCapturedStderr());
+  EXPECT_EQ(0x5CA1AB1Eu, *__tarnclic_magic);
 }
 
 }  // namespace

@@ -1,168 +1,161 @@
-// The client starting, restarting and stopping real executor processes,
-// forked from this test process.
-#include <cerrno>
+// The client starting, restarting and stopping real executor processes
+// forked from this test process, and the executor as build/kickstand runs it.
 #include <csignal>
-#include <cstring>
-#include <string>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
+#include <cstdlib>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
-#include <boost/filesystem.hpp>
-#include <gtest/gtest.h>
+#include <vector>
 
-#include "ProcessRoot.h"
-#include "executor/TarncliExecutor.h"
-#include "util/Exception.h"
+#include "ScratchFiles.h"
+#include "support/HostTree.h"
 
-using executor_tests::Occurrences;
-using executor_tests::ReadFile;
-using executor_tests::RootPath;
-using executor_tests::SocketListeners;
-using kickstand::TarncliExecutor;
+using namespace executor_tests;
+using testing_support::HostTree;
+using testing_support::RunResult;
 
 namespace {
 
-const char kSocket[] = "/var/run/halvex/kickstandExecutor.sock";
 const char kLog[] = "/var/log/kickstand-tarncli-stdout.log";
 
-std::string Socket() { return RootPath(kSocket); }
-
-/// Leaves a socket file that refuses connections, as a killed executor does.
-void LeaveStaleSocket() {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, Socket().c_str(), sizeof address.sun_path - 1);
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
-  close(fd);
+std::string MarkDescription(const std::string& root) {
+  return R"({"path": ["mark"], "program": ")" + root +
+         R"(/bin/mark", "parameters": [{"name": "note", "required": true}]})";
 }
 
-std::string Thrown(const std::string& commandLine) {
-  try {
-    TarncliExecutor::GetInstance()->Execute(commandLine);
-  } catch (const kickstand::Exception& e) {
-    return e.what();
+// Described before anything in this process builds the command dispatcher,
+// which every executor forked from it inherits.
+[[maybe_unused]] const bool markDescribed =
+    (Write("/usr/lib/halvex/tarncli/mark.json", MarkDescription(Host(""))),
+     Write("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + Host("/marks") + "\n", 0755), true);
+
+/// The executors still running: the daemonised ones are re-parented to this
+/// process, a subreaper while an ExecutorProcess test runs.
+std::vector<pid_t> Executors() {
+  std::vector<pid_t> pids;
+  for (const auto& entry : boost::filesystem::directory_iterator("/proc")) {
+    std::ifstream file((entry.path() / "status").string());
+    std::string status(std::istreambuf_iterator<char>(file), {});
+    if (Count(status, "\nPPid:\t" + std::to_string(getpid()) + "\n"))
+      pids.push_back(std::stoi(entry.path().filename().string()));
   }
-  return "";
+  return pids;
+}
+
+/// Whether pid ends within a loose bound.
+bool Ends(pid_t pid) {
+  for (int wait = 0; wait < 1000; ++wait, usleep(10000))
+    if (waitpid(pid, nullptr, WNOHANG) == pid)
+      return true;
+  return false;
 }
 
 class ExecutorProcess : public testing::Test {
  protected:
   void SetUp() override {
-    executor_tests::KillExecutors();
-    boost::filesystem::remove_all(RootPath("/var/run/halvex"));  // the executor makes it
-    boost::filesystem::remove(RootPath(kLog));
-    boost::filesystem::create_directories(RootPath("/var/log"));  // as kickstand's start-up does
-    boost::filesystem::remove(RootPath("/marks"));
-    executor_tests::WriteFile("/usr/lib/halvex/tarncli/mark.json",
-                              R"({"path": ["mark"], "program": ")" + RootPath("/bin/mark") +
-                                  R"(", "parameters": [{"name": "note", "required": true}]})");
-    executor_tests::WriteFile("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + RootPath("/marks") + "\n",
-                              0755);
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    // The executor makes the socket's directory itself.
+    for (const char* path : {"/var/run/halvex", kLog, "/marks"})
+      boost::filesystem::remove_all(Host(path));
   }
-  void TearDown() override { executor_tests::KillExecutors(); }
-
-  TarncliExecutor& executor_ = *TarncliExecutor::GetInstance();
+  // Ends every executor, passing or failing, and reaps it.
+  void TearDown() override {
+    for (pid_t pid : Executors()) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+  }
+  kickstand::TarncliExecutor& executor_ = *kickstand::TarncliExecutor::GetInstance();
 };
 
-TEST_F(ExecutorProcess, FirstCommandStartsItBehindAnOwnerOnlySocket) {
+TEST_F(ExecutorProcess, FirstCommandStartsItBehindAnOwnerOnlySocketAndStopEndsIt) {
   testing::internal::CaptureStderr();
   executor_.Execute("mark --note=one");
   std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(1, Occurrences(log, "Failed connecting to executor No such file or directory\n"));
-  EXPECT_EQ(1, Occurrences(log, "Setting up Executor - Reset Requested\n"));
-  EXPECT_EQ("--note=one\n", ReadFile("/marks"));
-  struct stat info;
-  ASSERT_EQ(0, stat(Socket().c_str(), &info));
-  EXPECT_EQ(0600u, info.st_mode & 07777);
-  EXPECT_EQ(1u, SocketListeners(Socket()).size());
-  EXPECT_EQ(1, Occurrences(ReadFile(kLog), "Executor Reset - polling for commands\n"));
+  EXPECT_EQ(1, Count(log, "Failed connecting to executor No such file or directory\n"));
+  EXPECT_EQ(1, Count(log, "Setting up Executor - Reset Requested\n"));
+  EXPECT_EQ("--note=one\n", Read("/marks"));
+  EXPECT_EQ(0600, int(boost::filesystem::status(Host(kSocket)).permissions()));
+  std::vector<pid_t> running = Executors();
+  ASSERT_EQ(1u, running.size());
+  executor_.Start();  // finds it listening
+  EXPECT_EQ(running, Executors());
+  testing::internal::CaptureStderr();
+  executor_.Stop();
+  EXPECT_TRUE(Ends(running[0]));
+  executor_.Stop();
+  EXPECT_EQ("Executor has been Successfully Stopped\nExecutor already gone.\n",
+            testing::internal::GetCapturedStderr());
+  log = Read(kLog);
+  EXPECT_EQ(1, Count(log, "Executor Reset - polling for commands\n"));
+  EXPECT_EQ(1, Count(log, "Kickstand executor signalled to stop\n"));
 }
 
 TEST_F(ExecutorProcess, KilledExecutorIsRestartedAndTheCommandRunsOnce) {
   executor_.Execute("mark --note=one");
-  std::vector<pid_t> first = SocketListeners(Socket());
+  std::vector<pid_t> first = Executors();
   ASSERT_EQ(1u, first.size());
+  // Leaves its socket file behind with nothing listening.
   kill(first[0], SIGKILL);
-  ASSERT_TRUE(executor_tests::NoListenerWithin(Socket()));
+  waitpid(first[0], nullptr, 0);
   testing::internal::CaptureStderr();
   executor_.Execute("mark --note=two");
-  std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(1, Occurrences(log, "Failed connecting to executor Connection refused\n"));
-  EXPECT_EQ("--note=one\n--note=two\n", ReadFile("/marks"));
-  std::vector<pid_t> second = SocketListeners(Socket());
-  ASSERT_EQ(1u, second.size());
-  EXPECT_NE(first[0], second[0]);
+  EXPECT_EQ(1, Count(testing::internal::GetCapturedStderr(),
+                     "Failed connecting to executor Connection refused\n"));
+  EXPECT_EQ("--note=one\n--note=two\n", Read("/marks"));
+  EXPECT_EQ(1u, Executors().size());
 }
 
+// A stale socket file is replaced (see the restart above), anything else at
+// its path is left alone.
 TEST_F(ExecutorProcess, GivesUpAfterTenFailedRestarts) {
-  executor_tests::WriteFile("/var/run/halvex", "a file where the socket directory belongs");
+  Write(kSocket, "not a socket");
   testing::internal::CaptureStderr();
-  std::string thrown = Thrown("mark --note=one");
+  EXPECT_EQ("Could not connect to Executor:Connection refused", Thrown("mark --note=one"));
   std::string log = testing::internal::GetCapturedStderr();
-  EXPECT_EQ("Could not connect to Executor:Not a directory", thrown);
-  EXPECT_EQ(10, Occurrences(log, "Failed connecting to executor Not a directory\n"));
-  EXPECT_EQ(10, Occurrences(log, "Resetting Executor failed, retrying: "
-                                 "Kickstand executor failed to start\n"));
-  EXPECT_EQ(10, Occurrences(ReadFile(kLog), "Unable to start executor: Failed to bind to "
-                                            "executor control socket: Not a directory\n"));
-  EXPECT_EQ("", ReadFile("/marks"));
+  EXPECT_EQ(10, Count(log, "Failed connecting to executor Connection refused\n"));
+  EXPECT_EQ(10, Count(log, "Resetting Executor failed, retrying: "
+                           "Kickstand executor failed to start\n"));
+  EXPECT_EQ(10, Count(Read(kLog), "Unable to start executor: Failed to bind to "
+                                  "executor control socket: Address already in use\n"));
+  EXPECT_EQ("not a socket", Read(kSocket));
 }
 
-TEST_F(ExecutorProcess, StaleSocketFileIsReplaced) {
-  boost::filesystem::create_directories(RootPath("/var/run/halvex"));
-  LeaveStaleSocket();
-  executor_.Start();
-  executor_.Execute("mark --note=one");
-  EXPECT_EQ("--note=one\n", ReadFile("/marks"));
-}
+// A run that cannot start the executor ends at once; one that can runs its
+// plugins' commands there and stops it.
+TEST(KickstandRun, NeedsTheExecutorAndRunsPluginCommandsInIt) {
+  HostTree tree;
+  tree.Write("/usr/libexec/kickstand/plugins/m.json",
+             R"({"metadata": {"version": 1, "requires": [], "provides": ["m"]},
+                 "operations": {"start": ["mark --note=\"from plugin\"", "mark"]}})");
+  tree.Write("/usr/lib/halvex/tarncli/mark.json", MarkDescription(tree.Root()));
+  tree.WriteScript("/bin/mark", "echo \"$@\" >> " + tree.Path("/marks"));
+  boost::filesystem::remove_all(tree.Path("/var/run/halvex"));
+  tree.Write("/var/run/halvex", "a file where the socket directory belongs");
+  RunResult result = tree.Run({});
+  EXPECT_EQ(1, result.status);  // at once, without running any plugin
+  EXPECT_TRUE(result.Logged("warning: Failed to start executor Kickstand executor failed to start"))
+      << result.out;
+  EXPECT_FALSE(tree.Exists("/marks"));
 
-TEST_F(ExecutorProcess, AnythingElseAtTheSocketPathIsLeftAlone) {
-  executor_tests::WriteFile(kSocket, "not a socket");
-  try {
-    executor_.Start();
-    FAIL() << "started";
-  } catch (const kickstand::Exception& e) {
-    EXPECT_STREQ("Kickstand executor failed to start", e.what());
-  }
-  EXPECT_EQ("not a socket", ReadFile(kSocket));
-  EXPECT_EQ(1, Occurrences(ReadFile(kLog), "Unable to start executor: Failed to bind to "
-                                           "executor control socket: Address already in use\n"));
-}
-
-TEST_F(ExecutorProcess, StartLeavesARunningExecutorAlone) {
-  executor_.Start();
-  std::vector<pid_t> running = SocketListeners(Socket());
-  testing::internal::CaptureStderr();
-  executor_.Start();
-  EXPECT_EQ("", testing::internal::GetCapturedStderr());
-  executor_.Execute("# handled after the probe");
-  EXPECT_EQ(running, SocketListeners(Socket()));
-  EXPECT_EQ(1, Occurrences(ReadFile(kLog), "Sending command status to kickstand failed\n"));
-}
-
-TEST_F(ExecutorProcess, StopEndsItAndASecondStopFindsItGone) {
-  executor_.Start();
-  testing::internal::CaptureStderr();
-  executor_.Stop();
-  ASSERT_TRUE(executor_tests::NoListenerWithin(Socket()));
-  executor_.Stop();
-  EXPECT_EQ("Executor has been Successfully Stopped\nExecutor already gone.\n",
-            testing::internal::GetCapturedStderr());
-  EXPECT_EQ(1, Occurrences(ReadFile(kLog), "Kickstand executor signalled to stop\n"));
-}
-
-TEST_F(ExecutorProcess, FailuresReachTheCallerAndTheExecutorLog) {
-  executor_.Start();
-  EXPECT_EQ("Executor failed executing tarncli command: mark", Thrown("mark"));
-  EXPECT_EQ("Executor failed executing tarncli command: mark 'open", Thrown("mark 'open"));
-  EXPECT_EQ(0u, Thrown("Stop").find("Failed to recieve command status from Executor: "));
-  std::string log = ReadFile(kLog);
-  EXPECT_EQ(1, Occurrences(log, "execution of 'mark' failed : command 'mark' needs the "
-                                "parameter --note\n"));
-  EXPECT_EQ(1, Occurrences(log, "Executor was unable to parse command: unterminated single "
-                                "quote at column 6\n"));
+  boost::filesystem::remove(tree.Path("/var/run/halvex"));
+  result = tree.Run({});
+  EXPECT_EQ("--note=from plugin\n", tree.Read("/marks"));
+  for (const char* line : {"info: Launching Executor",
+                           "info: Setting up Executor - Reset Requested",
+                           "error: Executor failed executing tarncli command: mark",
+                           "info: Executor has been Successfully Stopped"})
+    EXPECT_TRUE(result.Logged(line)) << line << " in\n" << result.out;
+  RunResult executor{0, false, tree.Read(kLog), ""};
+  for (const char* line : {"info: Executor Reset - polling for commands",
+                           "error: execution of 'mark' failed : command 'mark' needs the "
+                           "parameter --note",
+                           "info: Kickstand executor signalled to stop"})
+    EXPECT_TRUE(executor.Logged(line)) << line << " in\n" << executor.out;
+  // Found by name from outside the running program.
+  EXPECT_EQ(0, system("nm -D --defined-only " KICKSTAND_BINARY
+                      " | grep -q ' D __tarnclic_magic$'"));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "GraphFixture.h"
 #include "graph/CycleBreaker.h"
+#include "graph/Executor.h"
 #include "graph/ReadyQueue.h"
 
 using kickstand::CycleBreaker;

@@ -1,13 +1,44 @@
 #pragma once
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
 
-#include "graph/Executor.h"
 #include "graph/InitBarrier.h"
-#include "support/GraphNodes.h"
 #include "support/ScratchRoot.h"
+
+/// The order in which test nodes ran, shared by the workers.
+class RunRecord {
+ public:
+  void Add(const std::string& event);
+  void Clear();
+  std::vector<std::string> Events() const;
+  int IndexOf(const std::string& event) const;  // -1 when absent
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+};
+
+/// A node whose start and stop record its name; an optional action runs
+/// inside Activate (to block, throw or look at its neighbours).
+class TestNode : public kickstand::Node {
+ public:
+  TestNode(const std::string& name, RunRecord& record, uint32_t schedulingClass)
+      : Node(name, schedulingClass), record_(record) {}
+  void Activate() override;
+  void Deactivate() override { record_.Add("stop " + Name()); }
+  std::string DotAttributes() const override { return ""; }
+
+  std::function<void()> action;
+  std::atomic<int> activations{0};
+
+ private:
+  RunRecord& record_;
+};
 
 /// Owns the test nodes of one graph and frees its barriers afterwards.
 class GraphTest : public ::testing::Test {
@@ -18,11 +49,10 @@ class GraphTest : public ::testing::Test {
   }
   void TearDown() override { kickstand::InitBarrier::ClearRegistry(); }
 
-  testing_support::TestNode* Add(const std::string& name, uint32_t schedulingClass = 1);
+  TestNode* Add(const std::string& name, uint32_t schedulingClass = 1);
   /// A plugin-like node that requires and provides the named barriers.
-  testing_support::TestNode* Plugin(const std::string& name,
-                                    const std::vector<std::string>& requires,
-                                    const std::vector<std::string>& provides);
+  TestNode* Plugin(const std::string& name, const std::vector<std::string>& requires,
+                   const std::vector<std::string>& provides);
   std::vector<kickstand::Node*> Nodes() const;
   /// Schedules every node in order on a fresh pool and waits for each.
   void StartAll(int threads, bool randomize = false, uint64_t seed = 1);
@@ -31,6 +61,6 @@ class GraphTest : public ::testing::Test {
   void Reset();
   std::string ScratchFile(const std::string& hostPath) const;
 
-  testing_support::RunRecord record_;
-  std::vector<std::unique_ptr<testing_support::TestNode>> nodes_;
+  RunRecord record_;
+  std::vector<std::unique_ptr<TestNode>> nodes_;
 };

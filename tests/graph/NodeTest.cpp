@@ -3,7 +3,6 @@
 #include "GraphFixture.h"
 #include "driver/RunOptions.h"
 #include "graph/PriorityBarrier.h"
-#include "support/HostTree.h"
 #include "util/GlobalLock.h"
 
 using kickstand::InitBarrier;

@@ -1,6 +1,6 @@
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <boost/filesystem.hpp>
 
 #include "driver/RunOptions.h"
 #include "plugins/Plugin.h"
@@ -9,146 +9,92 @@
 #include "util/Exception.h"
 
 using kickstand::RunOptions;
-using testing_support::ScratchRoot;
 using testing_support::SplitLines;
 
 namespace {
 
 class FakePlugin : public kickstand::Plugin {
  public:
-  explicit FakePlugin(const std::string& name) : Plugin(name) {}
-  void Start() override { record += "start "; if (start) start(); }
-  bool SupportsHostProfile() override { return hostProfile; }
+  FakePlugin(std::function<void()> start, bool hostProfile)
+      : Plugin("p"), start_(std::move(start)), hostProfile_(hostProfile) {}
+  void Start() override { if (start_) start_(); }
+  bool SupportsHostProfile() override { return hostProfile_; }
   void ApplyHostProfile() override {
-    record += "profile ";
-    if (!hostProfile) throw kickstand::NotImplementedException("FakePlugin::ApplyHostProfile");
+    if (!hostProfile_) throw kickstand::NotImplementedException("FakePlugin::ApplyHostProfile");
   }
 
+ private:
+  std::function<void()> start_;
+  bool hostProfile_;
+};
+
+struct Case {
+  std::string method;
+  bool trace;
+  bool hostProfile;
   std::function<void()> start;
-  bool hostProfile = false;
-  std::string record;
+  std::vector<std::string> log;  // prefixes of the lines logged, in order
+  std::string kernel;            // the kernel log's second line
 };
 
-class Activation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ScratchRoot();
-    testing_support::ClearScratchLogs();
-    saved_ = RunOptions::Instance();
-  }
-  void TearDown() override { RunOptions::Instance() = saved_; }
+void Check(const Case& c) {
+  testing_support::ScratchRoot();
+  testing_support::ClearScratchLogs();
+  RunOptions saved = RunOptions::Instance();
+  RunOptions::Instance().method = c.method;
+  RunOptions::Instance().trace = c.trace;
+  FakePlugin plugin(c.start, c.hostProfile);
+  testing::internal::CaptureStderr();
+  plugin.Activate();
+  std::vector<std::string> log = SplitLines(testing::internal::GetCapturedStderr());
+  RunOptions::Instance() = saved;
+  ASSERT_EQ(log.size(), c.log.size()) << c.method << " " << c.kernel;
+  for (size_t i = 0; i < log.size(); ++i)
+    EXPECT_EQ(log[i].rfind(c.log[i], 0), 0u) << log[i];
+  std::ifstream kernel(testing_support::ScratchRoot() + "/var/log/kernel.log");
+  std::vector<std::string> lines = SplitLines(std::string(std::istreambuf_iterator<char>(kernel), {}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"Activating Kickstand plugin p.", c.kernel}));
+}
 
-  /// Activates the plugin and returns what it logged.
-  std::string Activate(FakePlugin& plugin) {
-    testing::internal::CaptureStderr();
-    plugin.Activate();
-    return testing::internal::GetCapturedStderr();
-  }
-  std::vector<std::string> KernelLog() {
-    return SplitLines(Read("/var/log/kernel.log"));
-  }
-  std::string Read(const std::string& hostPath) {
-    std::ifstream file(ScratchRoot() + hostPath);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-
-  RunOptions saved_ = RunOptions::Instance();
-};
+const std::string kActivated = "Kickstand plugin p activated.";
+const std::string kFailed = "Kickstand plugin p activation failed: ";
+const std::string kStart = "executing start plugin: p";
 
 }  // namespace
 
-TEST_F(Activation, SuccessWritesBothKernelLinesAndTimesTheWork) {
-  FakePlugin plugin("p");
-  std::string log = Activate(plugin);
-  EXPECT_EQ(plugin.record, "start ");
-  EXPECT_EQ(KernelLog(), (std::vector<std::string>{"Activating Kickstand plugin p.",
-                                                   "Kickstand plugin p activated."}));
-  EXPECT_EQ(log, "executing start plugin: p\n");
-  EXPECT_GE(plugin.DurationUs(), 0);
-  EXPECT_GT(plugin.StartTime().tv_sec, 0);
+TEST(Activation, EveryOutcomeOfTheStartOperationIsContained) {
+  for (const Case& c : std::vector<Case>{
+           {"", false, false, nullptr, {kStart}, kActivated},
+           {"", true, false, [] { throw std::runtime_error("boom"); },
+            {"starting execution of plugin: p", kStart,
+             "unhandled exception whilst processing p: boom", "completed execution of plugin: p"},
+            kFailed + "boom"},
+           {"", false, false, [] { throw 7; },
+            {kStart, "ignoring unknown exception whilst processing p ..."},
+            kFailed + "unknown exception"},
+           {"", false, false, [] { throw kickstand::MethodFailedException("start", "p", "why"); },
+            {kStart, "Method invocation failed: p->start() failed: why"},
+            kFailed + "p->start() failed: why"}})
+    Check(c);
 }
 
-TEST_F(Activation, TraceLogsStartAndCompletion) {
-  RunOptions::Instance().trace = true;
-  FakePlugin plugin("p");
-  plugin.start = [] { throw std::runtime_error("boom"); };
-  std::vector<std::string> lines = SplitLines(Activate(plugin));
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "starting execution of plugin: p");
-  EXPECT_EQ(lines[2], "unhandled exception whilst processing p: boom");
-  EXPECT_EQ(lines[3].rfind("completed execution of plugin: p (took ", 0), 0u);
-  EXPECT_EQ(KernelLog().back(), "Kickstand plugin p activation failed: boom");
-}
-
-TEST_F(Activation, EveryFailureKindIsContained) {
-  struct Case {
-    std::function<void()> start;
-    std::string log;
-    std::string kernel;
-  };
-  std::vector<Case> cases{
-      {[] { throw 7; }, "ignoring unknown exception whilst processing p ...",
-       "Kickstand plugin p activation failed: unknown exception"},
-      {[] { throw kickstand::MethodFailedException("start", "p", "why"); },
-       "Method invocation failed: p->start() failed: why",
-       "Kickstand plugin p activation failed: p->start() failed: why"}};
-  for (const Case& c : cases) {
-    testing_support::ClearScratchLogs();
-    FakePlugin plugin("p");
-    plugin.start = c.start;
-    EXPECT_NE(Activate(plugin).find(c.log), std::string::npos) << c.log;
-    EXPECT_EQ(KernelLog().back(), c.kernel);
-  }
-}
-
-TEST_F(Activation, InvokedMethods) {
-  struct Case {
-    std::string method;
-    bool hostProfile;
-    std::function<void()> start;
-    std::string record;
-    std::string log;
-    std::string kernel;
-  };
-  std::vector<Case> cases{
-      {"restart", false, nullptr, "", "", "Kickstand plugin p activated."},
-      {"apply_host_profile", true, nullptr, "profile ", "executing host profile plugin: p",
-       "Kickstand plugin p activated."},
-      {"apply_host_profile", false, nullptr, "profile ",
-       "unable to invoke method 'apply_host_profile' on plugin 'p': method "
-       "`FakePlugin::ApplyHostProfile' is not implemented",
-       "Kickstand plugin p activation failed: Method invocation failed"},
-      {"start", false, [] { throw kickstand::MethodFailedException("start", "p", "x"); },
-       "start ", "Method invocation failed: p->start() failed: x",
-       "Kickstand plugin p activation failed: Method invocation failed"},
-      {"start", false, [] { throw 1; }, "start ",
-       "unknown exception whilst attempting to execute method 'start' on plugin 'p'",
-       "Kickstand plugin p activation failed: Method invocation failed"}};
-  for (const Case& c : cases) {
-    testing_support::ClearScratchLogs();
-    RunOptions::Instance().method = c.method;
-    FakePlugin plugin("p");
-    plugin.hostProfile = c.hostProfile;
-    plugin.start = c.start;
-    std::string log = Activate(plugin);
-    EXPECT_EQ(plugin.record, c.record) << c.method;
-    EXPECT_NE(log.find(c.log), std::string::npos) << c.log << " in " << log;
-    EXPECT_EQ(KernelLog().back(), c.kernel) << c.method;
-  }
-}
-
-TEST_F(Activation, HostProfileIsLookedUpOnceAndCompressedFileCounts) {
-  FakePlugin without("a");
-  without.hostProfile = true;
-  Activate(without);
-  EXPECT_EQ(without.record, "start ");
-  boost::filesystem::create_directories(ScratchRoot() + "/etc/halvex");
-  std::ofstream(ScratchRoot() + "/etc/halvex/hostprofile.xml.gz") << "x";
-  FakePlugin later("b");
-  later.hostProfile = true;
-  Activate(later);
-  EXPECT_EQ(later.record, "start ");
-  boost::filesystem::remove(ScratchRoot() + "/etc/halvex/hostprofile.xml.gz");
+TEST(Activation, InvokedMethodsReportFailuresAsMethodInvocationFailed) {
+  for (const Case& c : std::vector<Case>{
+           {"restart", false, false, nullptr, {}, kActivated},
+           {"apply_host_profile", false, true, nullptr, {"executing host profile plugin: p"},
+            kActivated},
+           {"apply_host_profile", false, false, nullptr,
+            {"executing host profile plugin: p",
+             "unable to invoke method 'apply_host_profile' on plugin 'p': method "
+             "`FakePlugin::ApplyHostProfile' is not implemented"},
+            kFailed + "Method invocation failed"},
+           {"start", false, false, [] { throw kickstand::MethodFailedException("start", "p", "x"); },
+            {kStart, "Method invocation failed: p->start() failed: x"},
+            kFailed + "Method invocation failed"},
+           {"start", false, false, [] { throw 1; },
+            {kStart, "unknown exception whilst attempting to execute method 'start' on plugin 'p'"},
+            kFailed + "Method invocation failed"}})
+    Check(c);
 }
 
 // The host profile decision is made once per process; this run of the

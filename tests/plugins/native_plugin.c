@@ -1,11 +1,8 @@
-/* One native plugin, varied by compile definitions:
- *   VERSION         API version in the metadata (default 3)
- *   START_EXIT      start ends the process with this status (instead of returning 0)
- *   START_SIGNAL    start kills the process with this signal
- *   NO_METADATA     no "metadata" symbol
- *   NO_HOST_PROFILE no apply-host-profile entry
- * Every operation that returns appends "<operation> <version>" to
- * $KICKSTAND_ROOT/var/log/order.log. */
+// One native plugin, varied by compile definitions: VERSION (default 3),
+// START_FAILURE (a statement that ends the process before start returns),
+// NO_METADATA and NO_HOST_PROFILE (symbol or entry left out).
+// Each operation that returns appends "native <operation> <version>" to
+// $KICKSTAND_ROOT/var/log/order.log.
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,16 +21,12 @@ static int Record(const char* operation) {
   if (!file)
     return 1;
   fprintf(file, "native %s %d\n", operation, VERSION);
-  fclose(file);
-  return 0;
+  return fclose(file) != 0;
 }
 
 static int Start(void) {
-#ifdef START_EXIT
-  _exit(START_EXIT);
-#endif
-#ifdef START_SIGNAL
-  raise(START_SIGNAL);
+#ifdef START_FAILURE
+  START_FAILURE;
 #endif
   return Record("start");
 }
@@ -43,7 +36,6 @@ static const char* const requiredBarriers[] = {"net", NULL};
 static const char* const providedBarriers[] = {"app", NULL};
 static const char* const requiredFlags[] = {"needed", NULL};
 static const char* const disablingFlags[] = {"off", NULL};
-
 const struct KickstandNativeMetadata metadata = {
     VERSION, requiredBarriers, providedBarriers, "1.0", 1, requiredFlags, disablingFlags};
 #endif
@@ -52,6 +44,5 @@ const struct KickstandNativeMetadata metadata = {
 const struct KickstandNativeOperations operations = {Start, NULL};
 #else
 static int ApplyHostProfile(void) { return Record("apply_host_profile"); }
-
 const struct KickstandNativeOperations operations = {Start, ApplyHostProfile};
 #endif

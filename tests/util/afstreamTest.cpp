@@ -1,12 +1,11 @@
 #include "util/afstream.h"
 
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <boost/algorithm/string/predicate.hpp>
 #include <boost/filesystem.hpp>
 
 #include "support/HostTree.h"
@@ -15,100 +14,63 @@ using kickstand::afstream;
 
 namespace {
 
-class AfstreamTest : public testing::Test {
- protected:
-  std::string Error(void (*operation)(afstream&, const std::string&), afstream& stream,
-                    const std::string& path) {
-    try {
-      operation(stream, path);
-    } catch (const std::runtime_error& e) {
-      return e.what();
-    }
-    return "no error";
-  }
-  mode_t Mode() const {
-    struct stat status {};
-    stat(path.c_str(), &status);
-    return status.st_mode & 07777;
-  }
+size_t FilesIn(const std::string& directory) {
+  return std::distance(boost::filesystem::directory_iterator(directory), {});
+}
 
+std::string Error(const std::function<void()>& operation) {
+  try { operation(); } catch (const std::runtime_error& e) { return e.what(); }
+  return "no error";
+}
+
+TEST(AfstreamTest, CommitReplacesAtOnceWithTheRightModeAndUncommittedWritesVanish) {
   testing_support::HostTree tree;
-  std::string path = tree.Path("/var/log/sysboot.log");
-};
-
-void Write(afstream& out, const std::string& path, const char* text) {
-  out.open(path);
-  out << text;
-}
-
-void Open(afstream& out, const std::string& path) { out.open(path); }
-void Append(afstream& out, const std::string& path) { out.open_append(path); }
-void Commit(afstream& out, const std::string&) { out.commit(); }
-
-TEST_F(AfstreamTest, CommitKeepsTheOldPermissionBitsOrTheNewFiles) {
-  afstream fresh;
-  Write(fresh, path, "one\n");
+  const std::string path = tree.Path("/var/log/sysboot.log");
+  struct stat status {};
+  afstream fresh, appended;
+  fresh.open(path);
+  fresh << "one\n";
   fresh.commit();
-  EXPECT_EQ(0600u, Mode());
+  EXPECT_TRUE(stat(path.c_str(), &status) == 0 && (status.st_mode & 07777) == 0600);
   chmod(path.c_str(), 0644);
-  afstream appended;
   appended.open_append(path);
-  appended << "two\n";
+  appended << "two\n" << std::string(100000, 'o');
   appended.commit();
-  EXPECT_EQ("one\ntwo\n", tree.Read("/var/log/sysboot.log"));
-  EXPECT_EQ(0644u, Mode());
-}
+  EXPECT_TRUE(stat(path.c_str(), &status) == 0 && (status.st_mode & 07777) == 0644);
+  const std::string complete = tree.Read("/var/log/sysboot.log");
+  EXPECT_EQ("one\ntwo\n" + std::string(100000, 'o'), complete);
 
-TEST_F(AfstreamTest, UncommittedWritersLeaveThePreviousFileComplete) {
-  tree.Write("/var/log/sysboot.log", std::string(100000, 'o'));
-  {
-    afstream destroyed;
-    Write(destroyed, path, "half");
-  }
-  int ready[2];
-  ASSERT_EQ(0, pipe(ready));
-  pid_t killed = fork();
-  if (killed == 0) {
+  afstream().open(path);
+  EXPECT_EQ(1u, FilesIn(tree.Path("/var/log")));
+  // A writer killed between open and commit leaves only its temporary file.
+  pid_t writer = fork();
+  if (writer == 0) {
     afstream out;
-    Write(out, path, "n");
+    out.open(path);
     out << std::string(200000, 'n') << std::flush;
-    (void)!write(ready[1], "x", 1);
-    pause();
+    raise(SIGKILL);
   }
-  char signal;
-  ASSERT_EQ(1, read(ready[0], &signal, 1));
-  kill(killed, SIGKILL);
-  waitpid(killed, nullptr, 0);
-  EXPECT_EQ(std::string(100000, 'o'), tree.Read("/var/log/sysboot.log"));
-  // Only the killed writer's temporary file is left beside the log.
-  std::vector<std::string> names;
-  for (auto& entry : boost::filesystem::directory_iterator(tree.Path("/var/log")))
-    names.push_back(entry.path().filename().string());
-  EXPECT_EQ(2u, names.size());
+  waitpid(writer, nullptr, 0);
+  EXPECT_EQ(2u, FilesIn(tree.Path("/var/log")));
+  EXPECT_EQ(complete, tree.Read("/var/log/sysboot.log"));
 }
 
-TEST_F(AfstreamTest, FailuresThrowTheirMessages) {
-  {
-    afstream missing, empty;
-    EXPECT_EQ("failed to write to temp file: No such file or directory",
-              Error(Append, missing, path));
-    tree.Write("/var/log/empty", "");
-    EXPECT_EQ(0u, Error(Append, empty, tree.Path("/var/log/empty"))
-                      .find("failed to write to temp file: "));
-  }
-  // The refused appends took their temporary files with them.
-  EXPECT_EQ(1u, std::distance(boost::filesystem::directory_iterator(tree.Path("/var/log")), {}));
-  afstream never, twice, nowhere;
-  EXPECT_EQ("commit invoked on an unknown destination", Error(Commit, never, path));
-  Open(twice, path);
+TEST(AfstreamTest, FailuresThrowTheirMessages) {
+  testing_support::HostTree tree;
+  const std::string path = tree.Path("/var/log/sysboot.log"), none = tree.Path("/no/log");
+  afstream missing, empty, never, twice, nowhere;
+  EXPECT_EQ("failed to write to temp file: No such file or directory",
+            Error([&] { missing.open_append(path); }));
+  tree.Write("/var/log/sysboot.log", "");
+  EXPECT_EQ(0u, Error([&] { empty.open_append(path); }).find("failed to write to temp file: "));
+  EXPECT_EQ("commit invoked on an unknown destination", Error([&] { never.commit(); }));
+  twice.open(path);
   twice.commit();
-  std::string error = Error(Commit, twice, path);
-  EXPECT_EQ(0u, error.find("unable to rename '" + path + "."));
-  EXPECT_TRUE(boost::algorithm::ends_with(error, "' to '" + path + "': No such file or directory"))
-      << error;
-  EXPECT_EQ("unable to create temporary file to write '" + tree.Path("/no/log") +
-                "': No such file or directory",
-            Error(Open, nowhere, tree.Path("/no/log")));
+  std::string error = Error([&] { twice.commit(); });
+  EXPECT_EQ(0u, error.find("unable to rename '" + path + ".")) << error;
+  EXPECT_NE(std::string::npos, error.find("' to '" + path + "': No such file or directory"));
+  EXPECT_EQ("unable to create temporary file to write '" + none + "': No such file or directory",
+            Error([&] { nowhere.open(none); }));
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <zlib.h>
+#include <boost/filesystem.hpp>
+
+#include "support/HostTree.h"
+
+namespace {
+
+using testing_support::HostTree;
+using testing_support::RunResult;
+using Lines = std::vector<std::string>;
+
+const std::string kPlugins = "/usr/libexec/kickstand/plugins/";
+const char kDebugConf[] = "/etc/halvex/kickstand/debug.conf";
+const char kRecord[] = "/bootbank/kickstnd.gz";
+
+const std::string kV3 = R"("version": 3, "requires": [], "provides": [], "run_once": )";
+
+std::string Json(const std::string& metadata, const std::string& operations = R"("start": [])") {
+  return "{\"metadata\": {" + metadata + "}, \"operations\": {" + operations + "}}";
+}
+
+Lines SortedOrder(const HostTree& tree) {
+  Lines order = tree.ReadLines("/var/log/order.log");
+  std::sort(order.begin(), order.end());
+  return order;
+}
+
+/// A debug or JSON command that appends text to var/log/order.log.
+std::string Append(const std::string& text) {
+  return "echo " + text + " >> \"$KICKSTAND_ROOT/var/log/order.log\"";
+}
+
+/// JSON plugins reach the shell only through a command "test record --text=T".
+void InstallRecordCommand(const HostTree& tree) {
+  tree.WriteScript("/usr/bin/record", Append("\"${1#--text=}\""));
+  tree.Write("/usr/lib/halvex/tarncli/record.json",
+             "{\"path\": [\"test\", \"record\"], \"program\": \"" + tree.Path("/usr/bin/record") +
+                 "\", \"parameters\": [{\"name\": \"text\"}]}");
+}
+
+TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
+  HostTree tree;
+  const std::string dir = tree.Path(kPlugins);
+  tree.Write(kPlugins + "bad.json", "{\"metadata\": oops");
+  tree.Write(kPlugins + "late.json", Json(R"("version": 1, "requires": ["ghost"],
+                                              "provides": ["phantom"])", R"("start": 7)"));
+  tree.Write(kPlugins + "libjunk.so", "not an object");
+  tree.Write(kPlugins + "foo.json", Json(R"("version": 1, "requires": [], "provides": ["app"])"));
+  tree.Write(kPlugins + "both.json", Json(kV3 + R"(false, "plugin_version": "",
+      "disabling_flags": ["B", "A", "C"], "required_flags": ["R", "A", "Q"])"));
+  tree.Write(kPlugins + "need.json",
+             Json(kV3 + R"(false, "plugin_version": "", "required_flags": ["S", "R"])"));
+  for (auto [file, built] : {std::pair{"libnm.so", NATIVE_PLUGIN_NOMETADATA},
+                             {"libv9.so", NATIVE_PLUGIN_V9}, {"libfoo.so", NATIVE_PLUGIN_V3},
+                             {"libe3.so", NATIVE_PLUGIN_EXIT3}, {"libk9.so", NATIVE_PLUGIN_KILL9},
+                             {"libgood.so", NATIVE_PLUGIN_V3}})
+    boost::filesystem::copy_file(built, tree.Path(kPlugins + file));
+  tree.Write(kDebugConf, "after:app: :" + Append("after") + "\nexit1: :net:exit 1\n"
+             "kill9: : :kill -9 $$\nexit1: : :" + Append("second") + "\n");
+  RunResult run = tree.Run(
+      {"--plugin-flags=A,B,S,needed", "--disable-plugins=foo",
+       "--plugin=missing.json,bad.json,late.json,libnm.so,libv9.so,libjunk.so,noext,x.txt,"
+       "libfoo.so,foo.json,both.json,need.json,libe3.so,libk9.so,libgood.so,"
+       "after.debug,exit1.debug,kill9.debug"});
+  EXPECT_EQ(0, run.status) << run.out;
+
+  auto invalid = [&](const std::string& file, const std::string& reason) {
+    return "exception occurred whilst loading plugin " + file + ": plugin `" + dir + file +
+           "' is invalid: " + reason;
+  };
+  // The dynamic loader words its own reasons: those alerts end in a space
+  // here and need only start the line.
+  const Lines alerts = {
+      invalid("missing.json", "no such file or directory"),
+      invalid("bad.json", "plugin root is not an object"),
+      invalid("late.json", "operations is corrupt (unable to parse start)"),
+      "exception occurred whilst loading plugin libnm.so: Failed loading symbol: metadata "
+      "Located at: " + dir + "libnm.so Reason: ",
+      invalid("libv9.so", "Unsupported API version"),
+      invalid("libjunk.so", "")};
+  Lines raised = tree.ReadLines("/var/log/alerts.log");
+  ASSERT_EQ(alerts.size(), raised.size()) << run.out;
+  for (size_t i = 0; i < alerts.size(); ++i) {
+    bool open = alerts[i].back() == ' ';
+    EXPECT_EQ(alerts[i], open ? raised[i].substr(0, alerts[i].size()) : raised[i]);
+    EXPECT_TRUE(run.Logged("warning: " + raised[i])) << run.out;
+  }
+  for (const char* line :
+       {"warning: ignoring plugin 'noext' of unspecified type...",
+        "warning: ignoring plugin 'x.txt' of unknown type (txt)...",
+        "warning: ignoring plugin 'both', disabled due to boot flags: A B .",
+        "warning: ignoring plugin 'both', disabled due to missing required boot flags: Q R .",
+        "warning: ignoring plugin 'need', disabled due to missing required boot flags: R .",
+        "info: debug injection 'exit1' returned 0x000100",
+        "info: debug injection 'kill9' returned 0x000009"})
+    EXPECT_TRUE(run.Logged(line)) << line << "\n" << run.out;
+  // libfoo.so and foo.json are both "foo".
+  Lines log = run.LogLines();
+  EXPECT_EQ(2, std::count(log.begin(), log.end(), "info: ignoring plugin 'foo' due to denylist."));
+
+  Lines kernel = tree.ReadLines("/var/log/kernel.log");
+  for (std::string line : {"e3 activation failed: e3->start() failed: exited with code 3",
+                           "k9 activation failed: k9->start() failed: exited with signal: 9",
+                           "good activated.", "kill9 activated."})
+    EXPECT_EQ(1, std::count(kernel.begin(), kernel.end(), "Kickstand plugin " + line)) << line;
+  // "after" waits on app, which plugins kept out provide as well; both exit1
+  // entries run.
+  EXPECT_EQ((Lines{"after", "native start 3", "second"}), SortedOrder(tree));
+
+  // A file rejected after its barriers were read must not have created them.
+  RunResult dump = tree.Run({"--plugin=late.json", "--dump-dependency-tree"});
+  EXPECT_TRUE(dump.out.find("ghost") == std::string::npos &&
+              dump.out.find("phantom") == std::string::npos) << dump.out;
+}
+
+TEST(PluginRunTest, ActivatesInBarrierOrderAndAFailedCommandFailsItsPluginOnce) {
+  HostTree tree;
+  InstallRecordCommand(tree);
+  tree.Write(kDebugConf, "c:b2:done:" + Append("c") + "\na: :b1:" + Append("a") + "\n\n" +
+                             "b:b1:b2:" + Append("b") + "\n");
+  tree.Write(kPlugins + "last.json", Json(R"("version": 1, "requires": ["done"], "provides": [])",
+      R"("start": ["test nosuch", "test record --text=json", "test nosuch"])"));
+  tree.Write(kPlugins + "first.json", Json(R"("version": 1, "requires": [], "provides": ["b1"])",
+                                           R"("start": ["test record --text=first"])"));
+  RunResult run = tree.Run({"--parallel"});
+  EXPECT_EQ(0, run.status) << run.out;
+  Lines order = tree.ReadLines("/var/log/order.log");
+  ASSERT_EQ(5u, order.size()) << run.out;
+  std::sort(order.begin(), order.begin() + 2);  // both wait for nothing
+  EXPECT_EQ((Lines{"a", "first", "b", "c", "json"}), order);
+  Lines log = run.LogLines();
+  EXPECT_EQ(1, std::count(log.begin(), log.end(), "error: Method invocation failed: "
+                          "last->start() failed: error while executing the cli")) << run.out;
+}
+
+std::string Decompressed(const std::string& path) {
+  gzFile file = gzopen(path.c_str(), "rb");
+  std::string text(4096, '\0');
+  text.resize(file ? std::max(0, gzread(file, &text[0], 4096)) : 0);
+  gzclose(file);
+  return text;
+}
+
+void WriteCompressed(const std::string& path, const std::string& text) {
+  gzFile file = gzopen(path.c_str(), "wb");
+  gzputs(file, text.c_str());
+  gzclose(file);
+}
+
+TEST(PluginRunTest, BootRunsReplaceTheRunOnceRecordWithTheirSanitisedKeys) {
+  HostTree tree;
+  InstallRecordCommand(tree);
+  const std::string start = R"("start": ["test record --text=ran"])";
+  tree.Write(kPlugins + "once.json", Json(kV3 + R"(true, "plugin_version": "1.0")", start));
+  tree.Write(kPlugins + "we ird.json", Json(kV3 + R"(true, "plugin_version": "2/0")", start));
+  // Below version 3 a native plugin has neither flags nor run-once.
+  boost::filesystem::copy_file(NATIVE_PLUGIN_V2, tree.Path(kPlugins + "libold.so"));
+  WriteCompressed(tree.Path(kRecord), "kickstand.run-once=old,\n");
+  RunResult run = tree.Run({"--run-once= lead", "--plugin-flags=off"});
+  EXPECT_EQ(0, run.status) << run.out;
+  EXPECT_EQ("kickstand.run-once= lead,once1.0,weird20,\n", Decompressed(tree.Path(kRecord)));
+  EXPECT_EQ((Lines{"native start 2", "ran", "ran"}), SortedOrder(tree));
+}
+
+TEST(PluginRunTest, InvokeRunsSkipRecordedPluginsAndAddTheirOwn) {
+  HostTree tree;
+  InstallRecordCommand(tree);
+  for (auto [file, built] : {std::pair{"libalpha.so", NATIVE_PLUGIN_V3},
+                             {"libnew.so", NATIVE_PLUGIN_V3}, {"libold.so", NATIVE_PLUGIN_V2}})
+    boost::filesystem::copy_file(built, tree.Path(kPlugins + file));
+  tree.Write(kPlugins + "once.json",
+             Json(kV3 + R"(true, "plugin_version": "1.0")",
+                  R"("start": [], "apply_host_profile": ["test record --text=ran"])"));
+  WriteCompressed(tree.Path(kRecord), "kickstand.run-once= alpha1.0 ,,\n");
+  RunResult run = tree.Run({"--invoke", "--method=apply_host_profile", "--plugin-flags=needed",
+                            "--plugin=libalpha.so,libnew.so,libold.so,once.json"});
+  EXPECT_EQ(0, run.status) << run.out;
+  EXPECT_TRUE(run.Logged(
+      "info: ignoring plugin 'alpha' because version '1.0'  has already been run.")) << run.out;
+  EXPECT_TRUE(run.Logged("error: unable to invoke method 'apply_host_profile' on plugin 'old': "
+                         "method `NativePlugin::ApplyHostProfile' is not implemented")) << run.out;
+  EXPECT_EQ((Lines{"native apply_host_profile 3", "ran"}), SortedOrder(tree));
+  EXPECT_EQ("kickstand.run-once=alpha1.0,new1.0,once1.0,\n", Decompressed(tree.Path(kRecord)));
+}
+
+TEST(PluginRunTest, InvokeRunsIgnoreARecordWithoutItsPrefix) {
+  for (std::string stored : {"kickstand.run-twice=x,\n", "kickstand.run-once"}) {
+    HostTree tree;
+    WriteCompressed(tree.Path(kRecord), stored);
+    RunResult run = tree.Run({"--invoke", "--method=start", "--plugin=none.txt"});
+    EXPECT_EQ(0, run.status) << run.out;
+    EXPECT_EQ("kickstand.run-once=\n", Decompressed(tree.Path(kRecord))) << stored;
+  }
+}
+
+TEST(PluginRunTest, AnUnwritableRunOnceRecordFailsTheRun) {
+  HostTree tree;
+  boost::filesystem::remove(tree.Path("/bootbank"));
+  RunResult run = tree.Run({});
+  EXPECT_EQ(1, run.status) << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("unable to create temporary file to write '" +
+                                            tree.Path(kRecord) + "': No such file or directory"));
+}
+
+}  // namespace
