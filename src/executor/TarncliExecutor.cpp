@@ -32,6 +32,7 @@ const char kExecutorLogPath[] = "/var/log/kickstand-tarncli-stdout.log";
 const int kListenBacklog = 16;
 const int kConnectionAttempts = 10;
 const size_t kRequestBufferSize = 1024;
+const time_t kRequestWaitSeconds = 10;
 const int kPollClassSet = 1;
 const int kPollFlags = 21;
 
@@ -153,6 +154,10 @@ bool PeerIsOwnUser(int connection) {
 
 /// Fills request with at most its size - 1 bytes and a NUL after them.
 bool ReceiveRequest(int connection, char (&request)[kRequestBufferSize]) {
+  // A client that connects and never sends would otherwise hold the one
+  // event-loop thread, and with it every other plugin's command, for ever.
+  timeval limit{kRequestWaitSeconds, 0};
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ssize_t received;
   while ((received = recv(connection, request, kRequestBufferSize - 1, 0)) < 0 &&
          errno == EINTR) {
