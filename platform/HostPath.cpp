@@ -9,6 +9,9 @@ const std::string& HostRoot() {
   static const std::string root = [] {
     const char* value = std::getenv("KICKSTAND_ROOT");
     std::string text = value ? value : "";
+    // Absolute now: the program changes its working directory to "/".
+    if (!text.empty())
+      text = boost::filesystem::absolute(text).string();
     while (text.size() > 1 && text.back() == '/')
       text.pop_back();
     return text == "/" ? std::string() : text;

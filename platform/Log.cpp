@@ -122,6 +122,12 @@ void Log_Level(int level, const char* format, ...) {
     WriteAll(STDOUT_FILENO, StdoutLine(*state.stdoutOutput, level, message));
 }
 
+void Log_Syslog(int priority, const char* text) {
+  LogState& state = State();
+  std::lock_guard<std::mutex> guard(state.mutex);
+  syslog(priority, "%s", text);
+}
+
 void Log_SetProductInfo(const char*, const char*, const char*, const char*) {
   // The stand-in system log has no header to stamp.
 }

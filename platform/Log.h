@@ -18,6 +18,9 @@ LogOutput* Log_NewStdioOutput(const char* appName, Dictionary* dict, void* reser
 bool Log_AddOutput(LogOutput* output);
 void Log_SetStderrLevel(int level, int reserved);
 
+/// One message to the system log, never interleaved with Log_Level's, for
+/// callers that must bypass the log levels (the kernel log's fallback).
+void Log_Syslog(int priority, const char* text);
 /// Prints to standard error; used before logging is configured.
 void Warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 /// Prints to standard error and ends the process.

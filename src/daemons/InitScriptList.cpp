@@ -7,17 +7,10 @@
 
 #include "platform/HostPath.h"
 #include "util/Exception.h"
+#include "util/ShellQuoted.h"
 
 namespace kickstand {
 namespace {
-
-// popen hands the line to the shell, and the root may hold any character.
-std::string ShellQuoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 // "<path> <priority> ..."; a line without a readable priority is skipped.
 void ReadInitScripts(std::istream& in, InitScriptList& list) {

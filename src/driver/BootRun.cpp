@@ -131,7 +131,12 @@ bool BootRun::StartCommandExecutor() {
 }
 
 void BootRun::EnterRootDirectory() {
-  options_.pluginDirectory = boost::filesystem::system_complete(selections_.pluginDirectory).string();
+  // Without a working directory a relative one stays relative and fails,
+  // with a message, when it is enumerated.
+  boost::system::error_code error;
+  boost::filesystem::path start = boost::filesystem::current_path(error);
+  boost::filesystem::path directory(selections_.pluginDirectory);
+  options_.pluginDirectory = (error ? directory : boost::filesystem::absolute(directory, start)).string();
   if (chdir("/") != 0)
     Log_Level(5, "unable to change filesystem root: %s.\n", strerror(errno));
   if (setsid() < 0)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <syslog.h>
 
 #include "platform/Log.h"
@@ -64,11 +65,11 @@ void KernelLogMessage(const char* format, ...) {
     writer.AddInput(message.get());
     writer.Set();
   } catch (const Pilot::Lib::PilotException& e) {
-    syslog(LOG_ERR, "Exception occurred while logging msg: %s", e.what());
-    syslog(LOG_ERR, "%s", message.get());
+    Log_Syslog(LOG_ERR, ("Exception occurred while logging msg: " + std::string(e.what())).c_str());
+    Log_Syslog(LOG_ERR, message.get());
   } catch (...) {
-    syslog(LOG_ERR, "Unexpected exception while logging msg");
-    syslog(LOG_ERR, "%s", message.get());
+    Log_Syslog(LOG_ERR, "Unexpected exception while logging msg");
+    Log_Syslog(LOG_ERR, message.get());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <boost/algorithm/string/trim.hpp>
 #include <boost/filesystem/path.hpp>
+#include <boost/iostreams/device/back_inserter.hpp>
 #include <boost/iostreams/device/file.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
@@ -26,15 +27,19 @@ std::string SystemError(const std::string& what) {
   return what + ": " + strerror(errno);
 }
 
-void WriteCompressed(const std::string& path, const std::set<std::string>& keys) {
+/// The whole gzip file, built in memory so that every byte of it is
+/// written with a checked write: a file sink hides a short write.
+std::string Compressed(const std::set<std::string>& keys) {
+  std::string bytes;
   io::filtering_ostream out;
   out.push(io::gzip_compressor());
-  out.push(io::file_sink(path, std::ios_base::out));
+  out.push(io::back_inserter(bytes));
   out << kPrefix;
   for (const std::string& key : keys)
     out << key << ",";
   out << std::endl;
   out.reset();
+  return bytes;
 }
 
 /// Fsyncs the directory so that the rename survives a crash.
@@ -66,13 +71,22 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  const std::string& Name() const { return name_; }
-  /// The stream reports no write error, so a full disk shows only as an
-  /// empty file.
+  void Write(const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        if (n == 0)
+          errno = ENOSPC;
+        throw Exception(SystemError("unable to write '" + name_ + "'"));
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+
   void SyncAndRename(const std::string& target) {
-    struct stat written {};
-    if (fstat(fd_, &written) != 0 || written.st_size == 0)
-      throw Exception("unable to write '" + name_ + "'");
     if (fsync(fd_) != 0)
       throw Exception(SystemError("unable to sync '" + name_ + "'"));
     if (rename(name_.c_str(), target.c_str()) != 0)
@@ -95,7 +109,7 @@ std::string RunOnceRecord::Path() {
 void RunOnceRecord::Write(const std::set<std::string>& keys) {
   std::string path = Path();
   TemporaryFile temporary(path);
-  WriteCompressed(temporary.Name(), keys);
+  temporary.Write(Compressed(keys));
   temporary.SyncAndRename(path);
   SyncDirectory(boost::filesystem::path(path).parent_path().string());
 }

@@ -9,6 +9,7 @@
 
 #include "platform/HostPath.h"
 #include "platform/Log.h"
+#include "util/ShellQuoted.h"
 
 namespace kickstand {
 
@@ -21,7 +22,7 @@ void SyslogDaemon::UpgradeLegacyConfiguration() {
   if (access(platform::HostPath("/etc/syslog.conf").c_str(), F_OK) != 0)
     return;
   std::string script = platform::HostPath("/usr/lib/halvex/ozsyslog/bin/upgrade-syslog.conf.sh");
-  if (system(script.c_str()) == -1)
+  if (system(ShellQuoted(script).c_str()) == -1)
     Log_Level(2, "failed to call %s\n", script.c_str());
 }
 
