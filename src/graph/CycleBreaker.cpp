@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "graph/InitBarrier.h"
 #include "graph/Node.h"
 #include "platform/Log.h"
 #include "platform/SystemInfoImpl.h"
@@ -16,16 +17,20 @@ enum Mark { Unvisited, OnPath, Done };
 /// Depth-first walk along dependencies with an explicit stack. A dependency
 /// that is still on the walk's path closes a cycle: the path from it to the
 /// current node.
-class CycleWalk {
+class CycleFinder {
  public:
-  std::vector<std::string> reports;
-
-  void From(Node* root) {
-    if (marks_[root] != Unvisited)
-      return;
-    Enter(root);
-    while (!path_.empty())
-      Advance();
+  /// The first cycle reachable from roots, in the order found; empty if none.
+  std::vector<Node*> Find(const std::vector<Node*>& roots) {
+    for (Node* root : roots) {
+      if (marks_[root] != Unvisited)
+        continue;
+      Enter(root);
+      while (!path_.empty()) {
+        if (Node* first = Advance())
+          return CycleFrom(first);
+      }
+    }
+    return {};
   }
 
  private:
@@ -36,60 +41,81 @@ class CycleWalk {
     path_.push_back({node, 0});
   }
 
-  void Advance() {
+  /// The node that closes a cycle, or null.
+  Node* Advance() {
     Frame& top = path_.back();
     const std::vector<Node*>& dependencies = top.node->Dependencies();
     if (top.next == dependencies.size()) {
       marks_[top.node] = Done;
       path_.pop_back();
-      return;
+      return nullptr;
     }
-    Node* dependency = dependencies[top.next];
+    Node* dependency = dependencies[top.next++];
     Mark mark = marks_[dependency];
-    if (mark == Unvisited) {
-      ++top.next;
+    if (mark == OnPath)
+      return dependency;
+    if (mark == Unvisited)
       Enter(dependency);
-    } else if (mark == OnPath) {
-      Break(top.node, dependency);  // the edge is gone; top.next now points past it
-    } else {
-      ++top.next;
-    }
+    return nullptr;
   }
 
-  void Break(Node* last, Node* first) {
+  std::vector<Node*> CycleFrom(Node* first) const {
     auto start = std::find_if(path_.begin(), path_.end(),
                               [first](const Frame& f) { return f.node == first; });
     std::vector<Node*> cycle;
     for (auto frame = start; frame != path_.end(); ++frame)
       cycle.push_back(frame->node);
-    std::string text = "Kickstand dependency error: " + CycleBreaker::Describe(cycle);
-    Log_Level(2, "%s\n", text.c_str());
-    OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
-    reports.push_back(text);
-    last->RemoveDependency(first);
+    return cycle;
   }
 
   std::unordered_map<Node*, Mark> marks_;
   std::vector<Frame> path_;
 };
 
-}  // namespace
+bool IsBarrier(Node* node) { return dynamic_cast<InitBarrier*>(node) != nullptr; }
 
-std::string CycleBreaker::Describe(const std::vector<Node*>& cycle) {
-  std::string text = "dependency cycle ";
-  for (Node* node : cycle)
-    text += "\"" + node->Name() + "\" -> ";
-  text += "\"" + cycle.front()->Name() + "\"; ignoring the dependency of \"" +
-          cycle.back()->Name() + "\" on \"" + cycle.front()->Name() + "\"";
+/// Index i of the edge cycle[i] -> cycle[i + 1] (wrapping) to drop. A
+/// plugin's wait for a barrier is preferred: dropping a barrier's wait for
+/// its provider would leave the barrier looking unprovided.
+size_t EdgeToDrop(const std::vector<Node*>& cycle) {
+  for (size_t i = cycle.size(); i-- > 0;)
+    if (!IsBarrier(cycle[i]))
+      return i;
+  return cycle.size() - 1;
+}
+
+std::string Report(const std::vector<Node*>& cycle) {
+  std::string text = "Kickstand dependency error: " + CycleBreaker::Describe(cycle);
+  Log_Level(2, "%s\n", text.c_str());
+  OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
   return text;
 }
 
+}  // namespace
+
+std::string CycleBreaker::Describe(const std::vector<Node*>& cycle) {
+  size_t drop = EdgeToDrop(cycle);
+  Node* waiter = cycle[drop];
+  Node* waitedFor = cycle[(drop + 1) % cycle.size()];
+  std::string text = "dependency cycle ";
+  for (Node* node : cycle)
+    text += "\"" + node->Name() + "\" -> ";
+  return text + "\"" + cycle.front()->Name() + "\"; ignoring the dependency of \"" +
+         waiter->Name() + "\" on \"" + waitedFor->Name() + "\"";
+}
+
+// Cycles are rare, so each broken one simply starts a fresh walk.
 std::vector<std::string> CycleBreaker::BreakCycles(const std::vector<Node*>& roots) {
   ScopedLock lock;
-  CycleWalk walk;
-  for (Node* root : roots)
-    walk.From(root);
-  return walk.reports;
+  std::vector<std::string> reports;
+  for (;;) {
+    std::vector<Node*> cycle = CycleFinder().Find(roots);
+    if (cycle.empty())
+      return reports;
+    reports.push_back(Report(cycle));
+    size_t drop = EdgeToDrop(cycle);
+    cycle[drop]->RemoveDependency(cycle[(drop + 1) % cycle.size()]);
+  }
 }
 
 }  // namespace kickstand

@@ -11,11 +11,12 @@ class Node;
 class CycleBreaker {
  public:
   /// Walks the graph from roots along dependencies. Every cycle found is
-  /// reported at level 2 and as a host alert, and its closing edge removed.
-  /// Returns the report texts in the order found.
+  /// reported at level 2 and as a host alert, and one of its edges removed
+  /// (every copy of it). Returns the report texts in the order found.
   static std::vector<std::string> BreakCycles(const std::vector<Node*>& roots);
 
   /// `dependency cycle "a" -> "b" -> "a"; ignoring the dependency of "b" on "a"`
+  /// for a cycle in which each node waits for the next.
   static std::string Describe(const std::vector<Node*>& cycle);
 };
 

@@ -48,9 +48,7 @@ int32_t LongestChain(Node* start, Field field, Neighbours next) {
 }
 
 void Unlink(std::vector<Node*>& list, Node* node) {
-  auto found = std::find(list.begin(), list.end(), node);
-  if (found != list.end())
-    list.erase(found);
+  list.erase(std::remove(list.begin(), list.end(), node), list.end());
 }
 
 }  // namespace
@@ -98,21 +96,43 @@ void Node::ScheduleStart(Executor& executor) { Schedule(kStart, executor); }
 
 void Node::ScheduleStop(Executor& executor) { Schedule(kStop, executor); }
 
+// Schedules this node and, depth first, every idle node it waits for. An
+// explicit stack instead of recursion: a chain of tens of thousands of
+// plugins listed in reverse must not exhaust the main thread's stack.
 void Node::Schedule(const Direction& direction, Executor& executor) {
+  struct Frame { Node* node; size_t next; bool descended; bool blocked; };
   ScopedLock lock;
-  if (state_ == direction.queued || state_ == direction.done)
-    return;
-  if (state_ == Idle)
-    state_ = direction.pending;
-  bool blocked = false;
-  for (Node* other : this->*direction.waitsFor) {
-    if (other->state_ == Idle)
-      other->Schedule(direction, executor);
-    blocked |= other->state_ == direction.pending || other->state_ == direction.queued;
-  }
-  if (!blocked) {
-    state_ = direction.queued;
-    executor.Enqueue(this);
+  std::vector<Frame> stack;
+  auto enter = [&](Node* node) {
+    if (node->state_ == direction.queued || node->state_ == direction.done)
+      return;
+    if (node->state_ == Idle)
+      node->state_ = direction.pending;
+    stack.push_back({node, 0, false, false});
+  };
+  enter(this);
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    const std::vector<Node*>& waitsFor = frame.node->*direction.waitsFor;
+    if (frame.next == waitsFor.size()) {
+      Node* node = frame.node;
+      bool blocked = frame.blocked;
+      stack.pop_back();
+      if (!blocked) {
+        node->state_ = direction.queued;
+        executor.Enqueue(node);
+      }
+      continue;
+    }
+    Node* other = waitsFor[frame.next];
+    if (other->state_ == Idle && !frame.descended) {
+      frame.descended = true;
+      enter(other);
+      continue;
+    }
+    frame.blocked |= other->state_ == direction.pending || other->state_ == direction.queued;
+    frame.descended = false;
+    ++frame.next;
   }
 }
 

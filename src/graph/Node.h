@@ -39,7 +39,7 @@ class Node {
   void AddDependency(Node* other);
   /// Other starts only after this node has started.
   void AddDependant(Node* other);
-  /// Drops the edge that makes this node wait for other.
+  /// Drops every edge that makes this node wait for other.
   void RemoveDependency(Node* other);
 
   void ScheduleStart(Executor& executor);

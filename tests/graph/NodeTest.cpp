@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 
 #include "GraphFixture.h"
@@ -71,6 +72,10 @@ TEST_F(GraphTest, PathLengthsAreLongestChainsEvenVeryLongOnes) {
   EXPECT_EQ(chain.back()->GetHeight(), 0);
   EXPECT_EQ(chain[0]->GetDepth(), 0);
   EXPECT_EQ(chain.back()->GetDepth(), 199999);
+  // Listed last first, so scheduling the first node reaches every other.
+  std::reverse(nodes_.begin(), nodes_.end());
+  StartAll(2);
+  EXPECT_EQ(record_.Events().size(), 200000u);
 }
 
 TEST_F(GraphTest, RegistryIsInByteOrder) {
