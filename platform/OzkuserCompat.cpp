@@ -6,6 +6,8 @@
 #include <new>
 #include <spawn.h>
 
+#include "platform/DefaultSignals.h"
+
 extern char** environ;
 
 struct OzkuserCompat_SpawnFileActions {
@@ -37,7 +39,8 @@ void OzkuserCompat_SpawnFileActionsDestroy(OzkuserCompat_SpawnFileActions* actio
 
 int OzkuserCompat_Spawn(pid_t* pid, const char* path, OzkuserCompat_SpawnFileActions* actions,
                         const void*, char* const argv[], uint64_t*) {
-  return posix_spawn(pid, path, &actions->actions, nullptr, argv, environ);
+  platform::DefaultSignals signals;
+  return posix_spawn(pid, path, &actions->actions, signals.Attributes(), argv, environ);
 }
 
 void OzkuserStatus_CodeToString(int code, char* buffer, size_t size, int) {

@@ -1,4 +1,5 @@
 #include "platform/tessel/ProgramRun.h"
+#include "platform/DefaultSignals.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,16 +14,6 @@ namespace Tessel {
 namespace AutoCli {
 namespace {
 
-/// Signals the executor ignores would stay ignored in the program; SIGPIPE
-/// is the one it ignores.
-void RestoreDefaultSignals(posix_spawnattr_t& attributes) {
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-}
-
 /// posix_spawn returns the error number instead of setting errno.
 int Spawn(const std::string& program, const std::vector<std::string>& arguments, pid_t& child) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -32,11 +23,9 @@ int Spawn(const std::string& program, const std::vector<std::string>& arguments,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  RestoreDefaultSignals(attributes);
-  int error = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawnattr_destroy(&attributes);
+  platform::DefaultSignals signals;
+  int error = posix_spawn(&child, program.c_str(), &actions, signals.Attributes(), argv.data(),
+                          environ);
   posix_spawn_file_actions_destroy(&actions);
   return error;
 }

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/DefaultSignals.h"
+
 namespace kickstand {
 namespace {
 
@@ -25,8 +27,8 @@ int SpawnWithActions(pid_t& child, const SpawnRequest& request, std::vector<char
   error = AddFileActions(actions, request);
   char** environment = request.environment ? request.environment : environ;
   if (error == 0)
-    error = posix_spawn(&child, argv[0] ? argv[0] : "", &actions, nullptr, argv.data(),
-                        environment);
+    error = posix_spawn(&child, argv[0] ? argv[0] : "", &actions,
+                        platform::DefaultSignals().Attributes(), argv.data(), environment);
   posix_spawn_file_actions_destroy(&actions);
   return error;
 }

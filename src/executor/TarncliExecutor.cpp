@@ -42,12 +42,18 @@ char executorStopFlag = 0;
 
 std::string SystemError(int error) { return strerror(error); }
 
-sockaddr_un ControlAddress() {
-  sockaddr_un address{};
+/// False with ENAMETOOLONG when the path under a long relocation root does
+/// not fit: cut short, it would name another file, or another tree's socket.
+bool ControlAddress(sockaddr_un& address) {
+  std::string path = platform::HostPath(kControlSocketPath);
+  address = sockaddr_un{};
   address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, platform::HostPath(kControlSocketPath).c_str(),
-          sizeof address.sun_path - 1);
-  return address;
+  if (path.size() >= sizeof address.sun_path) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  return true;
 }
 
 int ConnectTo(int fd, const sockaddr_un& address) {
@@ -118,7 +124,9 @@ bool IsStaleSocket(const sockaddr_un& address) {
 }
 
 int BindControlSocket(int fd) {
-  sockaddr_un address = ControlAddress();
+  sockaddr_un address;
+  if (!ControlAddress(address))
+    return -1;
   boost::system::error_code ignored;  // a failure shows as the bind error
   boost::filesystem::create_directories(
       boost::filesystem::path(address.sun_path).parent_path(), ignored);
@@ -239,14 +247,15 @@ TarncliExecutor* TarncliExecutor::GetInstance() {
 }
 
 int TarncliExecutor::Connect(bool logFailure) {
-  sockaddr_un address = ControlAddress();
+  sockaddr_un address;
+  bool addressFits = ControlAddress(address);
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     Log_Level(2, "Failed creating kickstand client socket %s\n", strerror(errno));
     return -1;
   }
-  if (ConnectTo(fd, address) != 0) {
-    int error = errno;
+  if (!addressFits || ConnectTo(fd, address) != 0) {
+    int error = addressFits ? errno : ENAMETOOLONG;
     if (logFailure)
       Log_Level(2, "Failed connecting to executor %s\n", strerror(error));
     close(fd);

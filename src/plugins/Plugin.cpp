@@ -1,6 +1,5 @@
 #include "plugins/Plugin.h"
 
-#include <sstream>
 #include <boost/filesystem.hpp>
 
 #include "driver/Logging.h"
@@ -64,26 +63,25 @@ void Plugin::Activate() {
 
 bool Plugin::RunWork(std::string& failure) {
   const std::string& method = RunOptions::Instance().method;
-  std::ostringstream text;
   try {
-    if (!method.empty()) {
-      if (!InvokeMethod(method))
-        text << "Method invocation failed";
-    } else {
+    if (method.empty()) {
       RunDefaultOperation();
+      return true;
     }
+    if (InvokeMethod(method))
+      return true;
+    failure = "Method invocation failed";
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());
-    text << e.what();
+    failure = e.what();
   } catch (const std::exception& e) {
     Log_Level(2, "unhandled exception whilst processing %s: %s\n", Name().c_str(), e.what());
-    text << e.what();
+    failure = e.what();
   } catch (...) {
     Log_Level(2, "ignoring unknown exception whilst processing %s ...\n", Name().c_str());
-    text << "unknown exception";
+    failure = "unknown exception";
   }
-  failure = text.str();
-  return failure.empty();
+  return false;
 }
 
 void Plugin::RunDefaultOperation() {

@@ -1,6 +1,7 @@
 #include "plugins/SystemConsole.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -22,6 +23,7 @@ namespace {
   }
   closefrom(3);
   ioctl(0, TIOCSCTTY, 1);
+  signal(SIGPIPE, SIG_DFL);  // ignored by kickstand, but not the operator's shell
   execl("/bin/sh", "/bin/sh", static_cast<char*>(nullptr));
   Log_Level(2, "unable to exec shell: %s\n", strerror(errno));
   _exit(1);
@@ -43,6 +45,10 @@ void SystemConsole::SwitchConsole(int number) {
 std::ostream& SystemConsole::Output() { return std::cout; }
 
 int SystemConsole::ReadChar() {
+  // One byte a read: keys typed ahead belong to the shell or to later
+  // questions, not to a buffer behind this one.
+  static bool unbuffered = setvbuf(stdin, nullptr, _IONBF, 0) == 0;
+  (void)unbuffered;
   for (;;) {
     int c = getc(stdin);
     if (c != EOF || !ferror(stdin) || errno != EINTR)
