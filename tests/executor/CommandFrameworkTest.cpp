@@ -65,9 +65,9 @@ std::string Description(const std::string& path, const std::string& parameters =
 TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
   boost::filesystem::remove_all(Host("/framework"));
   const std::string bin = Host("/framework/bin/"), commands = Host("/framework/commands/");
-  Write("/framework/bin/record", "#!/bin/sh\necho \"$# $*\" > " + Host("/framework/args"), 0755);
+  WriteScratchFile("/framework/bin/record", "#!/bin/sh\necho \"$# $*\" > " + Host("/framework/args"), 0755);
   // Dies only if the executor's ignored SIGPIPE is back to its default.
-  Write("/framework/bin/pipe", "#!/bin/sh\nkill -PIPE $$\n", 0755);
+  WriteScratchFile("/framework/bin/pipe", "#!/bin/sh\nkill -PIPE $$\n", 0755);
   const size_t kUnusable = 8;  // the first files
   const std::pair<std::string, std::string> files[] = {
       {"a-broken.json", "{ \"path\": [\"x\"], "},
@@ -88,7 +88,7 @@ TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
       {"pipe.json", Description(R"(["pipe"])", "[]", bin + "pipe")},
   };
   for (const auto& file : files)
-    Write("/framework/commands/" + file.first, file.second);
+    WriteScratchFile("/framework/commands/" + file.first, file.second);
   Dispatcher dispatcher;
   testing::internal::CaptureStderr();
   dispatcher.AddExternalDirectory(commands);
@@ -122,7 +122,7 @@ TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
     EXPECT_EQ(run.error.empty() ? Errors{} : Errors{run.error}, output->GetErrors());
   }
   // Every option its own argument, in order.
-  EXPECT_EQ("3 --b=two words --a=1 --b=\n", Read("/framework/args"));
+  EXPECT_EQ("3 --b=two words --a=1 --b=\n", ReadScratchFile("/framework/args"));
 }
 
 // One description in three of the four directories (the fourth is never
@@ -130,7 +130,7 @@ TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
 TEST(InProcessTarncliDispatcher, ReadsItsDirectoriesInOrderRefusingMissingOnes) {
   const std::string dir = Host("/usr/lib/halvex/tarncli");
   for (const char* sub : {"", "/int", "/ext"})
-    Write("/usr/lib/halvex/tarncli" + std::string(sub) + "/same.json",
+    WriteScratchFile("/usr/lib/halvex/tarncli" + std::string(sub) + "/same.json",
           R"({"path": ["same"], "program": "/bin/true"})");
   const std::string skipped = "/same.json: command 'same' is already described by " + dir;
   testing::internal::CaptureStderr();

@@ -2,6 +2,8 @@
 // forked from this test process, and the executor as build/kickstand runs it.
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,8 +28,8 @@ std::string MarkDescription(const std::string& root) {
 // Described before anything in this process builds the command dispatcher,
 // which every executor forked from it inherits.
 [[maybe_unused]] const bool markDescribed =
-    (Write("/usr/lib/halvex/tarncli/mark.json", MarkDescription(Host(""))),
-     Write("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + Host("/marks") + "\n", 0755), true);
+    (WriteScratchFile("/usr/lib/halvex/tarncli/mark.json", MarkDescription(Host(""))),
+     WriteScratchFile("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + Host("/marks") + "\n", 0755), true);
 
 /// The executors still running: the daemonised ones are re-parented to this
 /// process, a subreaper while an ExecutorProcess test runs.
@@ -75,7 +77,7 @@ TEST_F(ExecutorProcess, FirstCommandStartsItBehindAnOwnerOnlySocketAndStopEndsIt
   std::string log = testing::internal::GetCapturedStderr();
   EXPECT_EQ(1, Count(log, "Failed connecting to executor No such file or directory\n"));
   EXPECT_EQ(1, Count(log, "Setting up Executor - Reset Requested\n"));
-  EXPECT_EQ("--note=one\n", Read("/marks"));
+  EXPECT_EQ("--note=one\n", ReadScratchFile("/marks"));
   EXPECT_EQ(0600, int(boost::filesystem::status(Host(kSocket)).permissions()));
   std::vector<pid_t> running = Executors();
   ASSERT_EQ(1u, running.size());
@@ -87,7 +89,7 @@ TEST_F(ExecutorProcess, FirstCommandStartsItBehindAnOwnerOnlySocketAndStopEndsIt
   executor_.Stop();
   EXPECT_EQ("Executor has been Successfully Stopped\nExecutor already gone.\n",
             testing::internal::GetCapturedStderr());
-  log = Read(kLog);
+  log = ReadScratchFile(kLog);
   EXPECT_EQ(1, Count(log, "Executor Reset - polling for commands\n"));
   EXPECT_EQ(1, Count(log, "Kickstand executor signalled to stop\n"));
 }
@@ -103,23 +105,23 @@ TEST_F(ExecutorProcess, KilledExecutorIsRestartedAndTheCommandRunsOnce) {
   executor_.Execute("mark --note=two");
   EXPECT_EQ(1, Count(testing::internal::GetCapturedStderr(),
                      "Failed connecting to executor Connection refused\n"));
-  EXPECT_EQ("--note=one\n--note=two\n", Read("/marks"));
+  EXPECT_EQ("--note=one\n--note=two\n", ReadScratchFile("/marks"));
   EXPECT_EQ(1u, Executors().size());
 }
 
 // A stale socket file is replaced (see the restart above), anything else at
 // its path is left alone.
 TEST_F(ExecutorProcess, GivesUpAfterTenFailedRestarts) {
-  Write(kSocket, "not a socket");
+  WriteScratchFile(kSocket, "not a socket");
   testing::internal::CaptureStderr();
   EXPECT_EQ("Could not connect to Executor:Connection refused", Thrown("mark --note=one"));
   std::string log = testing::internal::GetCapturedStderr();
   EXPECT_EQ(10, Count(log, "Failed connecting to executor Connection refused\n"));
   EXPECT_EQ(10, Count(log, "Resetting Executor failed, retrying: "
                            "Kickstand executor failed to start\n"));
-  EXPECT_EQ(10, Count(Read(kLog), "Unable to start executor: Failed to bind to "
+  EXPECT_EQ(10, Count(ReadScratchFile(kLog), "Unable to start executor: Failed to bind to "
                                   "executor control socket: Address already in use\n"));
-  EXPECT_EQ("not a socket", Read(kSocket));
+  EXPECT_EQ("not a socket", ReadScratchFile(kSocket));
 }
 
 // A run that cannot start the executor ends at once; one that can runs its

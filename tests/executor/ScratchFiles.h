@@ -1,6 +1,4 @@
 #pragma once
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <boost/filesystem.hpp>
@@ -12,23 +10,15 @@
 
 namespace executor_tests {
 
+using testing_support::ReadScratchFile;
+using testing_support::WriteScratchFile;
+
 const char kSocket[] = "/var/run/halvex/kickstandExecutor.sock";
 
 /// hostPath under this process's scratch root. Going through ScratchRoot
 /// first matters: the code under test reads the root only once.
 inline std::string Host(const std::string& hostPath) {
   return testing_support::ScratchRoot() + hostPath;
-}
-
-inline void Write(const std::string& hostPath, const std::string& content, mode_t mode = 0644) {
-  boost::filesystem::create_directories(boost::filesystem::path(Host(hostPath)).parent_path());
-  std::ofstream(Host(hostPath), std::ios::trunc) << content;
-  chmod(Host(hostPath).c_str(), mode);
-}
-
-inline std::string Read(const std::string& hostPath) {
-  std::ifstream file(Host(hostPath));
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline int Count(const std::string& text, const std::string& part) {

@@ -81,7 +81,7 @@ TEST_F(GraphTest, CyclesAreReportedOnceAndBrokenAtAPluginsWait) {
   // Every barrier kept its provider: no alert beyond the cycles.
   std::string alerts;
   for (const std::string& report : expected) alerts += report + "\n";
-  EXPECT_EQ(ScratchFile("/var/log/alerts.log"), alerts);
+  EXPECT_EQ(testing_support::ReadScratchFile("/var/log/alerts.log"), alerts);
   EXPECT_EQ(record_.Events().size(), nodes_.size());
 }
 

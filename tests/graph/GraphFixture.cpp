@@ -1,8 +1,6 @@
 #include "GraphFixture.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "graph/Executor.h"
 #include "util/GlobalLock.h"
@@ -78,9 +76,3 @@ void GraphTest::Reset() {
   testing_support::ClearScratchLogs();
 }
 
-std::string GraphTest::ScratchFile(const std::string& hostPath) const {
-  std::ifstream file(testing_support::ScratchRoot() + hostPath);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}

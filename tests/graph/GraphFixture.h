@@ -59,7 +59,6 @@ class GraphTest : public ::testing::Test {
   void StopAll(int threads);
   /// Forgets the graph and what ran, for another round in the same test.
   void Reset();
-  std::string ScratchFile(const std::string& hostPath) const;
 
   RunRecord record_;
   std::vector<std::unique_ptr<TestNode>> nodes_;

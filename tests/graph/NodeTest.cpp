@@ -44,7 +44,7 @@ TEST_F(GraphTest, MissingProviderIsReportedNamingRequirersAlertOutsideInvoke) {
     testing::internal::CaptureStderr();
     StartAll(1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), text + "\n");
-    EXPECT_EQ(ScratchFile("/var/log/alerts.log"), invoke ? "" : text + "\n");
+    EXPECT_EQ(testing_support::ReadScratchFile("/var/log/alerts.log"), invoke ? "" : text + "\n");
     EXPECT_EQ(record_.Events().size(), 2u);
     Reset();
   }
@@ -57,7 +57,7 @@ TEST_F(GraphTest, ProviderMarkedStartedSatisfiesBarrier) {
   Plugin("user", {"net"}, {});
   StartAll(1);
   EXPECT_EQ(record_.Events(), std::vector<std::string>{"user"});
-  EXPECT_EQ(ScratchFile("/var/log/alerts.log"), "");
+  EXPECT_EQ(testing_support::ReadScratchFile("/var/log/alerts.log"), "");
 }
 
 TEST_F(GraphTest, PathLengthsAreLongestChainsEvenVeryLongOnes) {

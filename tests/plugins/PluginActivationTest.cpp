@@ -1,4 +1,3 @@
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -51,8 +50,7 @@ void Check(const Case& c) {
   ASSERT_EQ(log.size(), c.log.size()) << c.method << " " << c.kernel;
   for (size_t i = 0; i < log.size(); ++i)
     EXPECT_EQ(log[i].rfind(c.log[i], 0), 0u) << log[i];
-  std::ifstream kernel(testing_support::ScratchRoot() + "/var/log/kernel.log");
-  std::vector<std::string> lines = SplitLines(std::string(std::istreambuf_iterator<char>(kernel), {}));
+  std::vector<std::string> lines = SplitLines(testing_support::ReadScratchFile("/var/log/kernel.log"));
   EXPECT_EQ(lines, (std::vector<std::string>{"Activating Kickstand plugin p.", c.kernel}));
 }
 

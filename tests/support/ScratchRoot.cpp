@@ -1,6 +1,9 @@
 #include "support/ScratchRoot.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 #include <stdexcept>
 #include <unistd.h>
 #include <boost/filesystem.hpp>
@@ -23,6 +26,18 @@ const std::string& ScratchRoot() {
     return std::string(pattern);
   }();
   return root;
+}
+
+std::string ReadScratchFile(const std::string& hostPath) {
+  std::ifstream file(ScratchRoot() + hostPath, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void WriteScratchFile(const std::string& hostPath, const std::string& content, mode_t mode) {
+  std::string path = ScratchRoot() + hostPath;
+  boost::filesystem::create_directories(boost::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  chmod(path.c_str(), mode);
 }
 
 void ClearScratchLogs() {
