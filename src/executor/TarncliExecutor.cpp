@@ -60,14 +60,25 @@ int ConnectTo(int fd, const sockaddr_un& address) {
   return connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
+/// send and recv, repeated while a signal interrupts them.
+ssize_t Send(int fd, const void* data, size_t size) {
+  ssize_t sent;
+  while ((sent = send(fd, data, size, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+  }
+  return sent;
+}
+
+ssize_t Receive(int fd, void* buffer, size_t size) {
+  ssize_t received;
+  while ((received = recv(fd, buffer, size, 0)) < 0 && errno == EINTR) {
+  }
+  return received;
+}
+
 // Client side.
 
 void SendRequest(int fd, const std::string& commandLine) {
-  ssize_t sent;
-  while ((sent = send(fd, commandLine.data(), commandLine.size(), MSG_NOSIGNAL)) < 0 &&
-         errno == EINTR) {
-  }
-  if (sent < 0) {
+  if (Send(fd, commandLine.data(), commandLine.size()) < 0) {
     int error = errno;
     close(fd);
     throw Exception("Failed sending command to executor: " + SystemError(error));
@@ -77,11 +88,8 @@ void SendRequest(int fd, const std::string& commandLine) {
 
 int32_t ReceiveStatus(int fd) {
   int32_t status = 0;  // a short reply keeps zeros in its missing bytes
-  ssize_t received;
   errno = 0;
-  while ((received = recv(fd, &status, sizeof status, 0)) < 0 && errno == EINTR) {
-  }
-  if (received <= 0) {
+  if (Receive(fd, &status, sizeof status) <= 0) {
     int error = errno;
     close(fd);
     throw Exception("Failed to recieve command status from Executor: " + SystemError(error));
@@ -166,10 +174,7 @@ bool ReceiveRequest(int connection, char (&request)[kRequestBufferSize]) {
   // event-loop thread, and with it every other plugin's command, for ever.
   timeval limit{kRequestWaitSeconds, 0};
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ssize_t received;
-  while ((received = recv(connection, request, kRequestBufferSize - 1, 0)) < 0 &&
-         errno == EINTR) {
-  }
+  ssize_t received = Receive(connection, request, kRequestBufferSize - 1);
   if (received < 0) {
     Log_Level(3, "Failed to read message from socket - %s\n\n", strerror(errno));
     return false;
@@ -226,10 +231,7 @@ int32_t RunCommandLine(const char* request) {
 }
 
 void SendStatus(int connection, int32_t status) {
-  ssize_t sent;
-  while ((sent = send(connection, &status, sizeof status, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-  }
-  if (sent < 0)
+  if (Send(connection, &status, sizeof status) < 0)
     Log_Level(3, "Sending command status to kickstand failed\n");
 }
 
@@ -313,19 +315,13 @@ void TarncliExecutor::Stop() {
     Log_Level(5, "Executor already gone.\n");
     return;
   }
-  ssize_t sent;
-  while ((sent = send(fd, "stop", 4, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-  }
-  if (sent < 0) {
+  if (Send(fd, "stop", 4) < 0) {
     int error = errno;
     close(fd);
     throw Exception("Failed sending STOP to executor" + SystemError(error));
   }
   char reply[4];
-  ssize_t received;
-  while ((received = recv(fd, reply, sizeof reply, 0)) < 0 && errno == EINTR) {
-  }
-  if (received <= 0)
+  if (Receive(fd, reply, sizeof reply) <= 0)
     Log_Level(5, "Executor has been Successfully Stopped\n");
   close(fd);
 }
