@@ -86,20 +86,25 @@ def lower_bound(jobs, job_overhead, workers):
     return max(critical, work / workers), critical, work
 
 
-def heights(jobs):
-    """Longest chain of jobs that still hangs on each job, itself included."""
-    below = {j.name: 1 for j in jobs}
+def heights(jobs, job_overhead=None):
+    """Longest chain that still hangs on each job, itself included: counted
+    in jobs (kickstand's rule), or with job_overhead given, in seconds."""
+    cost = {j.name: 1 if job_overhead is None else j.seconds + job_overhead for j in jobs}
+    below = dict(cost)
     for job in reversed(jobs):
         for dep in job.deps:
-            below[dep] = max(below[dep], below[job.name] + 1)
+            below[dep] = max(below[dep], below[job.name] + cost[dep])
     return below
 
 
-def list_schedule(jobs, job_overhead, workers):
-    """Makespan of the longest-chain-first list schedule (kickstand's choice:
-    longest chain in nodes first, earliest queued among equals) with exact
-    costs and no scheduling overhead: what the policy itself allows."""
-    height, waiting = heights(jobs), {j.name: len(j.deps) for j in jobs}
+def list_schedule(jobs, job_overhead, workers, in_time=False):
+    """Makespan of the longest-chain-first list schedule with exact costs and
+    no scheduling overhead. By default the chain is counted in jobs, earliest
+    queued among equals: kickstand's own choice, so this is what its rule
+    itself allows. in_time counts the chain in seconds instead: what a
+    duration-aware choice would reach on the same DAG."""
+    height = heights(jobs, job_overhead if in_time else None)
+    waiting = {j.name: len(j.deps) for j in jobs}
     dependants = {j.name: [] for j in jobs}
     for job in jobs:
         for dep in job.deps:
