@@ -25,6 +25,9 @@ from datetime import datetime, timezone
 
 import layered_dag
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
+from tree_processes import await_quiet  # noqa: E402
+
 PR_SET_CHILD_SUBREAPER = 36
 SHELL_SAMPLES = 120
 SEED = 20261205
@@ -39,39 +42,6 @@ def wall(argv, cwd=None, env=None):
     if status != 0:
         sys.exit(f"{argv[0]} exited with {status}")
     return seconds
-
-
-def processes_of(root):
-    entry = b"KICKSTAND_ROOT=" + root.encode()
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as f:
-                if entry in f.read().split(b"\0"):
-                    found.append(int(pid))
-        except OSError:
-            pass
-    return found
-
-
-def await_quiet(root):
-    """The command executor ends shortly after its stop request; wait for it
-    (and reap it: this process is its subreaper) so it never overlaps the
-    next run."""
-    deadline = time.monotonic() + 5
-    while processes_of(root) and time.monotonic() < deadline:
-        time.sleep(0.001)
-    left = processes_of(root)
-    for pid in left:
-        os.kill(pid, 9)
-    while True:
-        try:
-            if os.waitpid(-1, os.WNOHANG)[0] == 0:
-                break
-        except ChildProcessError:
-            break
-    if left:
-        sys.exit(f"processes left behind in {root}: {left}")
 
 
 def log_time(text):
@@ -109,7 +79,11 @@ class Shape:
     def round(self):
         s = self.samples
         s["kickstand"].append(wall([self.kickstand, "--parallel"], env=self.env))
-        await_quiet(self.root)
+        # The command executor ends shortly after its stop request; it must
+        # never overlap the next run.
+        left = await_quiet(self.root, 5)
+        if left:
+            sys.exit(f"processes left behind in {self.root}: {left}")
         span, plugins = graph_span(os.path.join(self.root, "var/log/sysboot.log"))
         if plugins != self.count:
             sys.exit(f"kickstand ran {plugins} of {self.count} plugins")

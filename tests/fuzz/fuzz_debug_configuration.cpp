@@ -6,11 +6,6 @@
 #include "QuietLog.h"
 #include "plugins/DebugConfiguration.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  QuietLog();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   try {

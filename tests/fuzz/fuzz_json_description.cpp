@@ -6,11 +6,6 @@
 #include "plugins/JSONDescription.h"
 #include "util/Exception.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  QuietLog();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   try {

@@ -20,6 +20,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from tree_processes import await_quiet, processes_of, reap  # noqa: E402
+
 PR_SET_CHILD_SUBREAPER = 36
 JSON_PLUGINS = 24
 DEBUG_PLUGINS = 16
@@ -76,26 +79,6 @@ class SoakTree:
         return set(names)
 
 
-def processes_of(root):
-    """pid -> (parent pid, argv[0]) of the live processes whose environment
-    names root."""
-    entry = b"KICKSTAND_ROOT=" + root.encode()
-    found = {}
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/environ", "rb") as f:
-                if entry not in f.read().split(b"\0"):
-                    continue
-            with open(f"/proc/{pid}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                program = f.read().split(b"\0")[0].decode()
-            found[int(pid)] = (parent, program)
-        except (OSError, IndexError, ValueError):
-            pass
-    return found
-
-
 def find_executor(root, kickstand, boot_pid):
     """The command executor proper: a kickstand process of this root that is
     not the boot itself, not the boot's short-lived launcher child, and not
@@ -106,28 +89,6 @@ def find_executor(root, kickstand, boot_pid):
         if parent != boot_pid and parent not in ours:
             return pid
     return None
-
-
-def reap():
-    while True:
-        try:
-            if os.waitpid(-1, os.WNOHANG)[0] == 0:
-                return
-        except ChildProcessError:
-            return
-
-
-def await_quiet(root):
-    """Nothing of a boot may outlive it by more than a moment (a command that
-    lost its executor finishes its nap). Returns what was left behind."""
-    deadline = time.monotonic() + 3
-    while processes_of(root) and time.monotonic() < deadline:
-        time.sleep(0.005)
-    left = processes_of(root)
-    for pid in left:
-        os.kill(pid, 9)
-    reap()
-    return left
 
 
 def check_kernel_log(text, plugins):
@@ -183,7 +144,9 @@ def boot(tree, kickstand, mode, kill_after):
         problems.append(f"boot did not finish within {BOOT_TIMEOUT} s")
     elif child.returncode != 0:
         problems.append(f"exit status {child.returncode}")
-    left = await_quiet(tree.root)
+    # Nothing of a boot may outlive it by more than a moment (a command that
+    # lost its executor finishes its nap).
+    left = await_quiet(tree.root, 3)
     if left:
         problems.append(f"left behind: {sorted(program for _, program in left.values())}")
     with open(tree.path("var/log/kernel.log")) as f:
