@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <boost/filesystem.hpp>
 
-#include "executor/TarncliExecutor.h"
+#include "commandexec/TarncliExecutor.h"
 #include "platform/HostPath.h"
 #include "support/RatioReporter.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "executor/TarncliExecutor.h"
+#include "commandexec/TarncliExecutor.h"
 #include "support/BenchTree.h"
 #include "support/ProfilingSpan.h"
 #include "support/RatioReporter.h"

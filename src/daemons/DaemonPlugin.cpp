@@ -1,9 +1,9 @@
 #include "daemons/DaemonPlugin.h"
 
+#include "core/KernelLog.h"
+#include "core/RunOptions.h"
 #include "daemons/DaemonCommand.h"
 #include "daemons/PosixSpawner.h"
-#include "driver/Logging.h"
-#include "driver/RunOptions.h"
 #include "platform/KernelProgressScreenImpl.h"
 #include "platform/Log.h"
 #include "util/Exception.h"

@@ -8,14 +8,14 @@
 #include <unistd.h>
 #include <boost/filesystem.hpp>
 
+#include "commandexec/TarncliExecutor.h"
+#include "core/Process.h"
 #include "daemons/InitScriptList.h"
 #include "daemons/LegacyDaemonPlugin.h"
 #include "driver/Logging.h"
-#include "driver/Process.h"
 #include "driver/ProfilingLog.h"
 #include "driver/RunOnceRecord.h"
 #include "driver/SyslogDaemon.h"
-#include "executor/TarncliExecutor.h"
 #include "graph/CycleBreaker.h"
 #include "graph/Executor.h"
 #include "graph/InitBarrier.h"

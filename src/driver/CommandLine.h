@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "platform/HostPath.h"
 
 namespace kickstand {

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "platform/Log.h"
 #include "plugins/Plugin.h"
 #include "util/afstream.h"

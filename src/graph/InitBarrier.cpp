@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "graph/PriorityBarrier.h"
 #include "platform/Log.h"
 #include "platform/SystemInfoImpl.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "platform/Log.h"
 #include "plugins/Plugin.h"
 #include "plugins/SystemConsole.h"

@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "executor/TarncliExecutor.h"
+#include "commandexec/TarncliExecutor.h"
 #include "plugins/BarrierLinks.h"
 #include "plugins/JSONDescription.h"
 #include "plugins/RunCommands.h"

@@ -2,8 +2,8 @@
 
 #include <boost/filesystem.hpp>
 
-#include "driver/Logging.h"
-#include "driver/RunOptions.h"
+#include "core/KernelLog.h"
+#include "core/RunOptions.h"
 #include "platform/HostPath.h"
 #include "platform/Log.h"
 #include "plugins/InteractivePrompt.h"

@@ -6,7 +6,7 @@
 #include <boost/filesystem/path.hpp>
 #include <boost/regex.hpp>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "platform/Log.h"
 #include "platform/SystemInfoImpl.h"
 #include "plugins/DebugPlugin.h"

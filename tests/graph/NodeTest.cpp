@@ -2,7 +2,7 @@
 #include <sstream>
 
 #include "GraphFixture.h"
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "graph/PriorityBarrier.h"
 #include "util/GlobalLock.h"
 

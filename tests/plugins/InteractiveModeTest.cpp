@@ -2,7 +2,7 @@
 #include <sstream>
 #include <gtest/gtest.h>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "plugins/Console.h"
 #include "plugins/InteractivePrompt.h"
 #include "support/HostTree.h"

@@ -1,7 +1,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 #include "plugins/Plugin.h"
 #include "support/HostTree.h"
 #include "support/ScratchRoot.h"

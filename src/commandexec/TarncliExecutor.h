@@ -4,10 +4,11 @@
 
 namespace kickstand {
 
-/// Client and server of the command executor process. The client side
-/// (Start, Stop, Execute, Connect) runs in kickstand's process; the server
-/// side (OpenControlSocket, StartEventLoop, EventLoop,
-/// HandleControlConnection) only in the forked executor process.
+/// Client and server of the command executor process, both ends of the
+/// control socket (ControlProtocol.h). The client side (Start, Stop, Execute,
+/// Connect; TarncliExecutor.cpp) runs in kickstand's process; the server side
+/// (OpenControlSocket, StartEventLoop, EventLoop, HandleControlConnection;
+/// TarncliExecutorServer.cpp) only in the forked executor process.
 class TarncliExecutor {
  public:
   /// The single instance; the first call also ignores SIGPIPE.

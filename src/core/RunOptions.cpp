@@ -1,4 +1,4 @@
-#include "driver/RunOptions.h"
+#include "core/RunOptions.h"
 
 #include <ctime>
 

@@ -1,4 +1,4 @@
-#include "executor/TarncliDispatcher.h"
+#include "commandexec/TarncliDispatcher.h"
 
 #include <cstdint>
 #include <memory>

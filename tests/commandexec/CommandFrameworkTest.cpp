@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "ScratchFiles.h"
-#include "executor/TarncliDispatcher.h"
+#include "commandexec/TarncliDispatcher.h"
 #include "platform/tessel/Dispatcher.h"
 #include "platform/tessel/OptionParser.h"
 

@@ -1,37 +1,29 @@
-#include "executor/TarncliExecutor.h"
+#include "commandexec/TarncliExecutor.h"
 
 #include <cerrno>
-#include <csignal>
-#include <cstdint>
 #include <cstring>
 #include <list>
-#include <memory>
 #include <strings.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
 #include <boost/filesystem.hpp>
 
-#include "driver/Process.h"
-#include "executor/TarncliDispatcher.h"
+#include "commandexec/ControlProtocol.h"
+#include "commandexec/TarncliDispatcher.h"
+#include "core/Process.h"
 #include "platform/HostPath.h"
 #include "platform/Log.h"
 #include "platform/Poll.h"
 #include "platform/tessel/OptionParser.h"
 #include "util/Exception.h"
-#include "util/GlobalLock.h"
 
+// The server side: runs only in the forked command executor process.
 namespace kickstand {
 namespace {
 
-const char kControlSocketPath[] = "/var/run/halvex/kickstandExecutor.sock";
-const char kExecutorLogPath[] = "/var/log/kickstand-tarncli-stdout.log";
 const int kListenBacklog = 16;
-const int kConnectionAttempts = 10;
-const size_t kRequestBufferSize = 1024;
 const time_t kRequestWaitSeconds = 10;
 const int kPollClassSet = 1;
 const int kPollFlags = 21;
@@ -41,63 +33,6 @@ const int kPollFlags = 21;
 char executorStopFlag = 0;
 
 std::string SystemError(int error) { return strerror(error); }
-
-/// False with ENAMETOOLONG when the path under a long relocation root does
-/// not fit: cut short, it would name another file, or another tree's socket.
-bool ControlAddress(sockaddr_un& address) {
-  std::string path = platform::HostPath(kControlSocketPath);
-  address = sockaddr_un{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  return true;
-}
-
-int ConnectTo(int fd, const sockaddr_un& address) {
-  return connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-}
-
-/// send and recv, repeated while a signal interrupts them.
-ssize_t Send(int fd, const void* data, size_t size) {
-  ssize_t sent;
-  while ((sent = send(fd, data, size, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-  }
-  return sent;
-}
-
-ssize_t Receive(int fd, void* buffer, size_t size) {
-  ssize_t received;
-  while ((received = recv(fd, buffer, size, 0)) < 0 && errno == EINTR) {
-  }
-  return received;
-}
-
-// Client side.
-
-void SendRequest(int fd, const std::string& commandLine) {
-  if (Send(fd, commandLine.data(), commandLine.size()) < 0) {
-    int error = errno;
-    close(fd);
-    throw Exception("Failed sending command to executor: " + SystemError(error));
-  }
-  shutdown(fd, SHUT_WR);  // ends the request, so an empty line does not leave both sides waiting
-}
-
-int32_t ReceiveStatus(int fd) {
-  int32_t status = 0;  // a short reply keeps zeros in its missing bytes
-  errno = 0;
-  if (Receive(fd, &status, sizeof status) <= 0) {
-    int error = errno;
-    close(fd);
-    throw Exception("Failed to recieve command status from Executor: " + SystemError(error));
-  }
-  return status;
-}
-
-// Server side.
 
 [[noreturn]] void CloseAndThrow(int& fd, const std::string& what) {
   int error = errno;
@@ -123,7 +58,7 @@ bool IsStaleSocket(const sockaddr_un& address) {
   bool stale = false;
   if (lstat(address.sun_path, &info) == 0 && S_ISSOCK(info.st_mode)) {
     int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    stale = probe >= 0 && ConnectTo(probe, address) != 0 && errno == ECONNREFUSED;
+    stale = probe >= 0 && control::ConnectTo(probe, address) != 0 && errno == ECONNREFUSED;
     if (probe >= 0)
       close(probe);
   }
@@ -133,7 +68,7 @@ bool IsStaleSocket(const sockaddr_un& address) {
 
 int BindControlSocket(int fd) {
   sockaddr_un address;
-  if (!ControlAddress(address))
+  if (!control::SocketAddress(address))
     return -1;
   boost::system::error_code ignored;  // a failure shows as the bind error
   boost::filesystem::create_directories(
@@ -169,12 +104,12 @@ bool PeerIsOwnUser(int connection) {
 }
 
 /// Fills request with at most its size - 1 bytes and a NUL after them.
-bool ReceiveRequest(int connection, char (&request)[kRequestBufferSize]) {
+bool ReceiveRequest(int connection, char (&request)[control::kRequestSize]) {
   // A client that connects and never sends would otherwise hold the one
   // event-loop thread, and with it every other plugin's command, for ever.
   timeval limit{kRequestWaitSeconds, 0};
   setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  ssize_t received = Receive(connection, request, kRequestBufferSize - 1);
+  ssize_t received = control::Receive(connection, request, control::kRequestSize - 1);
   if (received < 0) {
     Log_Level(3, "Failed to read message from socket - %s\n\n", strerror(errno));
     return false;
@@ -216,7 +151,7 @@ void ExecuteParsed(const Tessel::AutoCli::OptionParser& parser, const std::strin
   throw Exception("Executor failed to execute command: " + commandLine);
 }
 
-int32_t RunCommandLine(const char* request) {
+control::Status RunCommandLine(const char* request) {
   try {
     std::string commandLine(request);
     Tessel::AutoCli::OptionParser parser;
@@ -230,68 +165,16 @@ int32_t RunCommandLine(const char* request) {
   }
 }
 
-void SendStatus(int connection, int32_t status) {
-  if (Send(connection, &status, sizeof status) < 0)
+void SendStatus(int connection, control::Status status) {
+  if (control::Send(connection, &status, sizeof status) < 0)
     Log_Level(3, "Sending command status to kickstand failed\n");
 }
 
 }  // namespace
 
-TarncliExecutor* TarncliExecutor::GetInstance() {
-  // Never destroyed: the executor process's event-loop thread outlives main.
-  static std::shared_ptr<TarncliExecutor>* owner = [] {
-    auto* created = new std::shared_ptr<TarncliExecutor>(new TarncliExecutor());
-    if (signal(SIGPIPE, SIG_IGN) == SIG_ERR)
-      Log_Level(3, "Kickstand cannot ignore SIGPIPE\n");
-    return created;
-  }();
-  return owner->get();
-}
-
-int TarncliExecutor::Connect(bool logFailure) {
-  sockaddr_un address;
-  bool addressFits = ControlAddress(address);
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    Log_Level(2, "Failed creating kickstand client socket %s\n", strerror(errno));
-    return -1;
-  }
-  if (!addressFits || ConnectTo(fd, address) != 0) {
-    int error = addressFits ? errno : ENAMETOOLONG;
-    if (logFailure)
-      Log_Level(2, "Failed connecting to executor %s\n", strerror(error));
-    close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
-}
-
-void TarncliExecutor::Start() {
-  int probe = Connect(false);
-  if (probe >= 0) {
-    close(probe);
-    return;
-  }
-  Log_Level(5, "Setting up Executor - Reset Requested\n");
-  pid_t child = fork();
-  if (child < 0)
-    throw Exception("Failed to fork" + SystemError(errno));
-  if (child == 0)
-    RunExecutorProcess();
-  int status = 0;
-  pid_t waited;
-  while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
-  }
-  if (waited < 0)
-    throw Exception("Failed collecting executor's exit status");
-  if (status != 0)
-    throw Exception("Kickstand executor failed to start");
-}
-
 void TarncliExecutor::RunExecutorProcess() {
   try {
-    RedirectStdio(platform::HostPath(kExecutorLogPath).c_str());
+    RedirectStdio(platform::HostPath(control::kExecutorLogPath).c_str());
     OpenControlSocket();
     if (daemon(0, 1) != 0)
       throw Exception("Failed to daemonize");
@@ -309,54 +192,6 @@ void TarncliExecutor::RunExecutorProcess() {
   _exit(0);
 }
 
-void TarncliExecutor::Stop() {
-  int fd = Connect(false);
-  if (fd < 0) {
-    Log_Level(5, "Executor already gone.\n");
-    return;
-  }
-  if (Send(fd, "stop", 4) < 0) {
-    int error = errno;
-    close(fd);
-    throw Exception("Failed sending STOP to executor" + SystemError(error));
-  }
-  char reply[4];
-  if (Receive(fd, reply, sizeof reply) <= 0)
-    Log_Level(5, "Executor has been Successfully Stopped\n");
-  close(fd);
-}
-
-void TarncliExecutor::Execute(const std::string& commandLine) {
-  int fd = ConnectWithRestarts();
-  SendRequest(fd, commandLine);
-  int32_t status = ReceiveStatus(fd);
-  close(fd);
-  if (status != 0)
-    throw Exception("Executor failed executing tarncli command: " + commandLine);
-}
-
-int TarncliExecutor::ConnectWithRestarts() {
-  for (int attempts = kConnectionAttempts;;) {
-    int fd = Connect(true);
-    if (fd >= 0)
-      return fd;
-    int error = errno;
-    Restart();
-    if (--attempts == 0)
-      throw Exception("Could not connect to Executor:" + SystemError(error));
-  }
-}
-
-void TarncliExecutor::Restart() {
-  ScopedLock lock;
-  try {
-    Start();
-  } catch (const std::exception& e) {
-    Log_Level(2, "Resetting Executor failed, retrying: %s\n", e.what());
-  } catch (...) {
-    Log_Level(2, "Resetting Executor failed, retrying\n");
-  }
-}
 
 void TarncliExecutor::OpenControlSocket() {
   controlSocket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -392,9 +227,9 @@ void TarncliExecutor::HandleControlConnection(void* clientData) {
   int connection = AcceptConnection(*static_cast<int*>(clientData));
   if (connection < 0)
     return;
-  char request[kRequestBufferSize];
+  char request[control::kRequestSize];
   if (PeerIsOwnUser(connection) && ReceiveRequest(connection, request)) {
-    if (strncasecmp(request, "stop", 4) == 0)
+    if (strncasecmp(request, control::kStopRequest, control::kStopLength) == 0)
       StopServing(clientData);
     else
       SendStatus(connection, RunCommandLine(request));

@@ -4,7 +4,7 @@
 #include <boost/filesystem.hpp>
 #include <gtest/gtest.h>
 
-#include "executor/TarncliExecutor.h"
+#include "commandexec/TarncliExecutor.h"
 #include "support/ScratchRoot.h"
 #include "util/Exception.h"
 

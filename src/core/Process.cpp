@@ -1,4 +1,4 @@
-#include "driver/Process.h"
+#include "core/Process.h"
 
 #include <cerrno>
 #include <cstdio>
