@@ -1,4 +1,5 @@
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 
 #include <cstdlib>
 #include <boost/filesystem.hpp>
@@ -24,7 +25,7 @@ std::string HostPath(const std::string& hostPath) {
 }
 
 void EnsureRuntimeDirectories() {
-  for (const char* dir : {"/var/run/halvex", "/var/log", "/var/lib/configstore"}) {
+  for (const char* dir : paths::kRuntimeDirectories) {
     boost::system::error_code ignored;
     boost::filesystem::create_directories(HostPath(dir), ignored);
   }

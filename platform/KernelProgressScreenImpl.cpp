@@ -2,13 +2,14 @@
 
 #include "platform/AppendLine.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 
 namespace OzkCtl {
 namespace System {
 namespace {
 
 void Show(const std::string& line) {
-  platform::AppendLine(platform::HostPath("/var/log/progress.log"), line);
+  platform::AppendLine(platform::HostPath(platform::paths::kProgress), line);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/AppendLine.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/PilotException.h"
 
 namespace OzkCtl {
@@ -22,7 +23,7 @@ void Sysinfo::AddInput(std::string_view input) {
 void Sysinfo::Set() {
   if (node_ != ZSI_NODE_system_log)
     throw Pilot::Lib::PilotException("unknown system information node");
-  std::string path = platform::HostPath("/var/log/kernel.log");
+  std::string path = platform::HostPath(platform::paths::kKernelLog);
   if (!platform::AppendLine(path, input_))
     throw Pilot::Lib::PilotException(path + ": " + std::strerror(errno));
 }

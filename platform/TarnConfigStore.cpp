@@ -7,12 +7,13 @@
 
 #include "platform/AppendLine.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 
 namespace TarnConfigStore {
 namespace {
 
 void Record(const std::string& file, const std::string& operation) {
-  std::string path = platform::HostPath("/var/lib/configstore/" + file);
+  std::string path = platform::HostPath(platform::paths::kConfigStore + file);
   if (!platform::AppendLine(path, operation))
     throw std::runtime_error(path + ": " + std::strerror(errno));
 }

@@ -6,12 +6,13 @@
 #include <sys/socket.h>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 
 namespace kickstand {
 namespace control {
 
 bool SocketAddress(sockaddr_un& address) {
-  std::string path = platform::HostPath(kSocketPath);
+  std::string path = platform::HostPath(platform::paths::kControlSocket);
   address = sockaddr_un{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) {

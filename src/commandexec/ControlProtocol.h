@@ -11,9 +11,6 @@ namespace kickstand {
 /// kRequestSize - 1 bytes, half-closes its side and reads back one status.
 namespace control {
 
-const char kSocketPath[] = "/var/run/halvex/kickstandExecutor.sock";
-/// Standard output and error of the executor process and its commands.
-const char kExecutorLogPath[] = "/var/log/kickstand-tarncli-stdout.log";
 const size_t kRequestSize = 1024;
 /// A request whose first four bytes are these, in any case, stops the
 /// executor; it gets no status.

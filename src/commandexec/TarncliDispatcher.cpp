@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
 
 namespace {
@@ -22,11 +23,12 @@ namespace kickstand {
 namespace {
 
 const std::vector<std::string>& ExternalDirectories() {
-  static const std::vector<std::string>* directories = new std::vector<std::string>{
-      platform::HostPath("/usr/lib/halvex/tarncli"),
-      platform::HostPath("/usr/lib/halvex/tarncli/int"),
-      platform::HostPath("/usr/lib/halvex/tarncli/int/ext"),
-      platform::HostPath("/usr/lib/halvex/tarncli/ext")};
+  static const std::vector<std::string>* directories = [] {
+    auto* mapped = new std::vector<std::string>();
+    for (const char* directory : platform::paths::kCommandDirectories)
+      mapped->push_back(platform::HostPath(directory));
+    return mapped;
+  }();
   return *directories;
 }
 

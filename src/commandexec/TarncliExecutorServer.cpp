@@ -14,6 +14,7 @@
 #include "commandexec/TarncliDispatcher.h"
 #include "core/Process.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "platform/Poll.h"
 #include "platform/tessel/OptionParser.h"
@@ -174,7 +175,7 @@ void SendStatus(int connection, control::Status status) {
 
 void TarncliExecutor::RunExecutorProcess() {
   try {
-    RedirectStdio(platform::HostPath(control::kExecutorLogPath).c_str());
+    RedirectStdio(platform::HostPath(platform::paths::kExecutorLog).c_str());
     OpenControlSocket();
     if (daemon(0, 1) != 0)
       throw Exception("Failed to daemonize");

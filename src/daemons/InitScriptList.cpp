@@ -6,6 +6,7 @@
 #include <boost/iostreams/stream.hpp>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "util/Exception.h"
 #include "util/ShellQuoted.h"
 
@@ -34,7 +35,7 @@ void ReadPipe(int fd, InitScriptList& list) {
 
 InitScriptList ListInitScripts() {
   InitScriptList list;
-  std::string command = ShellQuoted(platform::HostPath("/bin/chkconfig")) + " -p";
+  std::string command = ShellQuoted(platform::HostPath(platform::paths::kServiceLister)) + " -p";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe)
     return list;

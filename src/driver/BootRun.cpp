@@ -20,6 +20,7 @@
 #include "graph/Executor.h"
 #include "graph/InitBarrier.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/KernelProgressScreenImpl.h"
 #include "platform/Log.h"
 #include "platform/ProcessorCount.h"
@@ -34,7 +35,7 @@ namespace {
 
 bool StatelessMarkerPresent() {
   boost::system::error_code error;
-  auto type = boost::filesystem::status(platform::HostPath("/stateless.tgz"), error).type();
+  auto type = boost::filesystem::status(platform::HostPath(platform::paths::kStatelessMarker), error).type();
   return type != boost::filesystem::status_error && type != boost::filesystem::file_not_found;
 }
 
@@ -112,8 +113,8 @@ bool BootRun::Initialise(int& status) {
 }
 
 void BootRun::RunInitPrograms() {
-  RunHostProgram("/usr/lib/halvex/ozsyslog/bin/ozsyslogd", "-i", options_.environment);
-  RunHostProgram("/etc/init.d/evtd", "start", options_.environment);
+  RunHostProgram(platform::paths::kSyslogDaemon, "-i", options_.environment);
+  RunHostProgram(platform::paths::kEventDaemon, "start", options_.environment);
 }
 
 bool BootRun::StartCommandExecutor() {
@@ -271,7 +272,7 @@ void BootRun::StopAndWait(Executor& executor) {
 void BootRun::WriteProfilingLog() {
   if (options_.invoke)
     return;
-  ProfilingLog log(platform::HostPath("/var/log/sysboot.log"));
+  ProfilingLog log(platform::HostPath(platform::paths::kProfilingLog));
   ProfilingRecord record =
       ProfilingRecord::FromRun(startTime_, endTime_, systemInfo_.uptime, nodes_, options_);
   if (selections_.daemon)

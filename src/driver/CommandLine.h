@@ -7,6 +7,7 @@
 
 #include "core/RunOptions.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 
 namespace kickstand {
 
@@ -16,7 +17,7 @@ struct Selections {
   std::set<std::string> pluginFlags;
   std::set<std::string> runOnceKeys;
   // A --plugin-directory value is used as given; only the default is a host path.
-  std::string pluginDirectory = platform::HostPath("/usr/libexec/kickstand/plugins");
+  std::string pluginDirectory = platform::HostPath(platform::paths::kPluginDirectory);
   bool init = false;
   bool daemon = false;
   bool stop = false;  // daemon direction

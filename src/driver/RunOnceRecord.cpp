@@ -10,6 +10,7 @@
 #include <boost/iostreams/filtering_stream.hpp>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "util/Exception.h"
 #include "util/afstream.h"
 
@@ -39,7 +40,7 @@ std::string Compressed(const std::set<std::string>& keys) {
 }  // namespace
 
 std::string RunOnceRecord::Path() {
-  return platform::HostPath("/bootbank/kickstnd.gz");
+  return platform::HostPath(platform::paths::kRunOnceRecord);
 }
 
 void RunOnceRecord::Write(const std::set<std::string>& keys) {

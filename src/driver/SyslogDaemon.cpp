@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "util/ShellQuoted.h"
 
@@ -19,15 +20,15 @@ void SyslogDaemon::UpgradeAndReload() {
 }
 
 void SyslogDaemon::UpgradeLegacyConfiguration() {
-  if (access(platform::HostPath("/etc/syslog.conf").c_str(), F_OK) != 0)
+  if (access(platform::HostPath(platform::paths::kLegacySyslogConfiguration).c_str(), F_OK) != 0)
     return;
-  std::string script = platform::HostPath("/usr/lib/halvex/ozsyslog/bin/upgrade-syslog.conf.sh");
+  std::string script = platform::HostPath(platform::paths::kSyslogUpgradeScript);
   if (system(ShellQuoted(script).c_str()) == -1)
     Log_Level(2, "failed to call %s\n", script.c_str());
 }
 
 void SyslogDaemon::SignalReload() {
-  std::ifstream file(platform::HostPath("/var/run/halvex/ozsyslogd.pid"));
+  std::ifstream file(platform::HostPath(platform::paths::kSyslogPidFile));
   if (!file.is_open()) {
     Log_Level(3, "unable to open ozksyslogd pid file.\n");
     return;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "plugins/BarrierLinks.h"
 #include "util/Exception.h"
@@ -21,7 +22,7 @@ DebugPlugin::DebugPlugin(const std::string& name,
 }
 
 std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
-  std::ifstream file(platform::HostPath("/etc/halvex/kickstand/debug.conf"));
+  std::ifstream file(platform::HostPath(platform::paths::kDebugConfiguration));
   if (!file.is_open())
     return {};
   return ReadDebugConfiguration(file);

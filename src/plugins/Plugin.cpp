@@ -5,6 +5,7 @@
 #include "core/KernelLog.h"
 #include "core/RunOptions.h"
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "plugins/InteractivePrompt.h"
 #include "util/Exception.h"
@@ -26,7 +27,7 @@ bool HostProfilePresent() {
   static bool present = false;
   ScopedLock lock;
   if (!tested) {
-    present = Exists("/etc/halvex/hostprofile.xml") || Exists("/etc/halvex/hostprofile.xml.gz");
+    present = Exists(platform::paths::kHostProfile) || Exists(platform::paths::kCompressedHostProfile);
     tested = true;
   }
   return present;

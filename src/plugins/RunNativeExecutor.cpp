@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/OzkuserCompat.h"
 #include "util/Exception.h"
 
@@ -56,7 +57,7 @@ std::string WaitReason(pid_t pid) {
 
 void RunNativeExecutor(const std::string& method, const std::string& pluginName,
                        const std::string& path) {
-  std::string program = platform::HostPath("/usr/lib/halvex/kickstand/nativeExecutor");
+  std::string program = platform::HostPath(platform::paths::kNativeExecutor);
   char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
                         const_cast<char*>(pluginName.c_str()), const_cast<char*>(method.c_str()),
                         nullptr};
