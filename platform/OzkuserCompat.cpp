@@ -4,43 +4,48 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <spawn.h>
+#include <utility>
+#include <vector>
 
-#include "platform/DefaultSignals.h"
-
-extern char** environ;
+#include "platform/Spawner.h"
 
 struct OzkuserCompat_SpawnFileActions {
-  posix_spawn_file_actions_t actions;
+  std::vector<std::pair<int, int>> dup2s;
 };
 
-int OzkuserCompat_SpawnFileActionsInit(OzkuserCompat_SpawnFileActions** actions, int) {
+int OzkuserCompat_SpawnFileActionsInit(OzkuserCompat_SpawnFileActions** actions, int capacity) {
   auto* created = new (std::nothrow) OzkuserCompat_SpawnFileActions;
   if (!created)
     return ENOMEM;
-  int status = posix_spawn_file_actions_init(&created->actions);
-  if (status != 0) {
-    delete created;
-    return status;
-  }
+  created->dup2s.reserve(capacity > 0 ? static_cast<size_t>(capacity) : 0);
   *actions = created;
   return 0;
 }
 
 int OzkuserCompat_SpawnFileActionsAddDup2(OzkuserCompat_SpawnFileActions* actions, int from,
                                           int to) {
-  return posix_spawn_file_actions_adddup2(&actions->actions, from, to);
+  if (from < 0 || to < 0)
+    return EBADF;
+  actions->dup2s.emplace_back(from, to);
+  return 0;
 }
 
 void OzkuserCompat_SpawnFileActionsDestroy(OzkuserCompat_SpawnFileActions* actions) {
-  posix_spawn_file_actions_destroy(&actions->actions);
   delete actions;
 }
 
 int OzkuserCompat_Spawn(pid_t* pid, const char* path, OzkuserCompat_SpawnFileActions* actions,
                         const void*, char* const argv[], uint64_t*) {
-  platform::DefaultSignals signals;
-  return posix_spawn(pid, path, &actions->actions, signals.Attributes(), argv, environ);
+  platform::SpawnRequest request;
+  request.arguments.push_back(path);
+  for (char* const* argument = argv + 1; argv[0] && *argument; ++argument)
+    request.arguments.push_back(*argument);
+  request.dup2s = actions->dup2s;
+  pid_t child = platform::Spawner::System().Spawn(request);
+  if (child < 0)
+    return errno;
+  *pid = child;
+  return 0;
 }
 
 void OzkuserStatus_CodeToString(int code, char* buffer, size_t size, int) {

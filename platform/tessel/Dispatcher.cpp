@@ -62,15 +62,15 @@ bool Dispatcher::ExecuteCommand(std::shared_ptr<CommandInput> input,
     output->AddError("unknown command '" + JoinPath(input->CommandPath()) + "'");
     return false;
   }
-  std::string failure = CheckParameters(command->second, *input);
-  if (failure.empty())
+  std::optional<std::string> failure = CheckParameters(command->second, *input);
+  if (!failure)
     failure = RunProgramToEnd(command->second.program, ProgramArguments(*input));
-  if (!failure.empty())
-    output->AddError(failure);
-  return failure.empty();
+  if (failure)
+    output->AddError(*failure);
+  return !failure;
 }
 
-std::string Dispatcher::CheckParameters(const CommandDescription& command,
+std::optional<std::string> Dispatcher::CheckParameters(const CommandDescription& command,
                                         const CallSpec::Input& input) {
   std::set<std::string> given;
   for (const auto& parameter : input.Parameters()) {
@@ -82,7 +82,7 @@ std::string Dispatcher::CheckParameters(const CommandDescription& command,
     if (parameter.required && !given.count(parameter.name))
       return "command '" + JoinPath(command.path) + "' needs the parameter --" + parameter.name;
   }
-  return "";
+  return std::nullopt;
 }
 
 }  // namespace AutoCli

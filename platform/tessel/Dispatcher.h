@@ -2,6 +2,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/tessel/Command.h"
@@ -27,8 +28,8 @@ class Dispatcher {
 
  private:
   void AddDescriptionFile(const std::string& file);
-  /// The reason the parameters do not fit the command, or "".
-  static std::string CheckParameters(const CommandDescription& command,
+  /// The reason the parameters do not fit the command, if they do not.
+  static std::optional<std::string> CheckParameters(const CommandDescription& command,
                                      const CallSpec::Input& input);
 
   std::map<std::list<std::string>, CommandDescription> commands_;

@@ -1,57 +1,38 @@
 #include "platform/tessel/ProgramRun.h"
-#include "platform/DefaultSignals.h"
 
 #include <cerrno>
 #include <cstring>
-#include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-extern char** environ;
+#include "platform/ExitStatus.h"
+#include "platform/Spawner.h"
 
 namespace Tessel {
 namespace AutoCli {
 namespace {
 
-/// posix_spawn returns the error number instead of setting errno.
-int Spawn(const std::string& program, const std::vector<std::string>& arguments, pid_t& child) {
-  std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& argument : arguments)
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  platform::DefaultSignals signals;
-  int error = posix_spawn(&child, program.c_str(), &actions, signals.Attributes(), argv.data(),
-                          environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return error;
-}
-
-std::string DescribeStatus(const std::string& program, int status) {
-  if (WIFEXITED(status))
-    return WEXITSTATUS(status) == 0
-               ? ""
-               : program + " exited with status " + std::to_string(WEXITSTATUS(status));
-  return program + " was killed by signal " + std::to_string(WTERMSIG(status)) + " (" +
-         strsignal(WTERMSIG(status)) + ")";
-}
+const platform::ExitStatus::Words kWords{" exited with status ", " was killed by signal ",
+                                         " ended without an exit status", true};
 
 }  // namespace
 
-std::string RunProgramToEnd(const std::string& program,
-                            const std::vector<std::string>& arguments) {
-  pid_t child;
-  if (int error = Spawn(program, arguments, child))
-    return "cannot start " + program + ": " + strerror(error);
-  int status;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR)
-      return "lost " + program + " (process " + std::to_string(child) + "): " + strerror(errno);
-  }
-  return DescribeStatus(program, status);
+std::optional<std::string> RunProgramToEnd(const std::string& program,
+                                           const std::vector<std::string>& arguments) {
+  platform::SpawnRequest request;
+  request.arguments.push_back(program);
+  request.arguments.insert(request.arguments.end(), arguments.begin(), arguments.end());
+  request.opens.push_back({0, "/dev/null", O_RDONLY, 0});
+  platform::Spawner& spawner = platform::Spawner::System();
+  pid_t child = spawner.Spawn(request);
+  if (child < 0)
+    return "cannot start " + program + ": " + strerror(errno);
+  int status = 0;
+  if (!spawner.Wait(child, &status))
+    return "lost " + program + " (process " + std::to_string(child) + "): " + strerror(errno);
+  std::optional<std::string> failure = platform::ExitStatus(status).Failure(kWords);
+  if (failure)
+    return program + *failure;
+  return std::nullopt;
 }
 
 }  // namespace AutoCli

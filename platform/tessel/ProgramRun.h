@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -6,10 +7,10 @@ namespace Tessel {
 namespace AutoCli {
 
 /// Runs program with arguments to its end, standard input from /dev/null and
-/// the other streams shared with the caller. Returns the empty text when it
-/// exited with status 0, otherwise what went wrong, naming the program.
-std::string RunProgramToEnd(const std::string& program,
-                            const std::vector<std::string>& arguments);
+/// the other streams shared with the caller. Returns nothing when it exited
+/// with status 0, otherwise what went wrong, naming the program.
+std::optional<std::string> RunProgramToEnd(const std::string& program,
+                                           const std::vector<std::string>& arguments);
 
 }  // namespace AutoCli
 }  // namespace Tessel

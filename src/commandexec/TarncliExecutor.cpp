@@ -5,11 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "commandexec/ControlProtocol.h"
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 #include "util/Exception.h"
 #include "util/GlobalLock.h"
 
@@ -80,16 +80,14 @@ void TarncliExecutor::Start() {
     return;
   }
   Log_Level(5, "Setting up Executor - Reset Requested\n");
-  pid_t child = fork();
+  platform::Spawner& spawner = platform::Spawner::System();
+  pid_t child = spawner.Fork();
   if (child < 0)
     throw Exception("Failed to fork" + SystemError(errno));
   if (child == 0)
     RunExecutorProcess();
   int status = 0;
-  pid_t waited;
-  while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
-  }
-  if (waited < 0)
+  if (!spawner.Wait(child, &status))
     throw Exception("Failed collecting executor's exit status");
   if (status != 0)
     throw Exception("Kickstand executor failed to start");

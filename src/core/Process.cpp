@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/ExitStatus.h"
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 
 namespace kickstand {
 namespace {
@@ -21,16 +22,6 @@ void RedirectStdin() {
   if (dup2(null, fileno(stdin)) < 0)
     Warning("Failed redirecting stdin to /dev/null");
   close(null);
-}
-
-void CloseInheritedDescriptors() {
-  if (close_range(STDERR_FILENO + 1, ~0U, 0) == 0)
-    return;  // one call instead of a loop over a limit that may be a million
-  long limit = sysconf(_SC_OPEN_MAX);
-  for (long fd = 0; fd < limit; ++fd) {
-    if (fd > STDERR_FILENO)
-      close(static_cast<int>(fd));
-  }
 }
 
 }  // namespace
@@ -50,20 +41,34 @@ void RedirectStdio(const char* path) {
 }
 
 bool RunProgram(char* const argv[], char* const envp[]) {
-  pid_t child = fork();
-  if (child < 0)
-    return false;
-  if (child == 0) {
-    CloseInheritedDescriptors();
-    RedirectStdio("/dev/null");
-    execve(argv[0], argv, envp);
+  platform::SpawnRequest request;
+  for (char* const* argument = argv; *argument; ++argument)
+    request.arguments.push_back(*argument);
+  request.environment = const_cast<char**>(envp);
+  const int append = O_WRONLY | O_CREAT | O_APPEND;
+  request.opens = {{0, "/dev/null", O_RDWR, 0}, {1, "/dev/null", append, 0644},
+                   {2, "/dev/null", append, 0644}};
+  request.closeFrom = STDERR_FILENO + 1;
+  platform::Spawner& spawner = platform::Spawner::System();
+  pid_t child = spawner.Spawn(request);
+  if (child < 0) {
     Log_Level(2, "execve(%s) failure: %s\n", argv[0], strerror(errno));
-    _exit(1);
+    return false;
   }
   int status = 0;
-  if (waitpid(child, &status, 0) < 0)
-    return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return spawner.Wait(child, &status) && platform::ExitStatus(status).Succeeded();
+}
+
+int RunShellCommand(platform::Spawner& spawner, const std::string& command) {
+  platform::SpawnRequest request;
+  request.arguments = {"/bin/sh", "-c", command};
+  request.newProcessGroup = true;
+  request.defaultSigpipe = false;  // as the C library's system leaves it
+  pid_t child = spawner.Spawn(request);
+  int status = -1;
+  if (child < 0 || !spawner.Wait(child, &status))
+    return -1;
+  return status;
 }
 
 }  // namespace kickstand

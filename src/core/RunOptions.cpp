@@ -1,12 +1,11 @@
 #include "core/RunOptions.h"
 
-#include <ctime>
-
+#include "core/Clock.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
 
-RunOptions::RunOptions() : randomSeed(time(nullptr)) {}
+RunOptions::RunOptions() : randomSeed(Clock::System().Now().tv_sec) {}
 
 RunOptions& RunOptions::Instance() {
   static RunOptions* instance = nullptr;

@@ -1,12 +1,17 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+namespace platform {
+class Spawner;
+}
+
 namespace kickstand {
 
-class Spawner;
+class Clock;
 
 /// Runs one daemon command line detached from the terminal and decides by
 /// polling every 10 ms whether it succeeded, failed or timed out. Without
@@ -14,7 +19,7 @@ class Spawner;
 /// and is left running; with waiting it must exit 0 within the timeout.
 class DaemonCommand {
  public:
-  DaemonCommand(Spawner& spawner, bool wait, uint32_t waitTimeout);
+  DaemonCommand(platform::Spawner& spawner, const Clock& clock, bool wait, uint32_t waitTimeout);
 
   /// Throws kickstand::Exception with the failure text.
   void Run(const std::string& commandLine, char** environment);
@@ -25,11 +30,12 @@ class DaemonCommand {
   static std::vector<std::string> SplitWords(const std::string& commandLine);
 
  private:
-  std::string Execute(const std::string& commandLine, char** environment);
-  std::string Poll(pid_t child, const std::string& commandLine);
-  static std::string Judge(int status, const std::string& commandLine);
+  std::optional<std::string> Execute(const std::string& commandLine, char** environment);
+  std::optional<std::string> Poll(pid_t child, const std::string& commandLine);
+  static std::optional<std::string> Judge(int status, const std::string& commandLine);
 
-  Spawner& spawner_;
+  platform::Spawner& spawner_;
+  const Clock& clock_;
   bool wait_;
   uint32_t budget_;
 };

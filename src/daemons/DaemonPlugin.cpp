@@ -1,11 +1,12 @@
 #include "daemons/DaemonPlugin.h"
 
+#include "core/Clock.h"
 #include "core/KernelLog.h"
 #include "core/RunOptions.h"
 #include "daemons/DaemonCommand.h"
-#include "daemons/PosixSpawner.h"
 #include "platform/KernelProgressScreenImpl.h"
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 #include "util/Exception.h"
 
 namespace kickstand {
@@ -69,7 +70,8 @@ const std::string& DaemonPlugin::GetCommand(int32_t key) const {
 
 void DaemonPlugin::RunCommand(const std::string& commandLine) {
   const RunOptions& options = RunOptions::Instance();
-  DaemonCommand command(PosixSpawner::Instance(), options.daemonWait, options.daemonWaitTimeout);
+  DaemonCommand command(platform::Spawner::System(), Clock::System(), options.daemonWait,
+                        options.daemonWaitTimeout);
   command.Run(commandLine, options.environment);
 }
 

@@ -1,14 +1,15 @@
 #include "daemons/InitScriptList.h"
 
-#include <cstdio>
+#include <fcntl.h>
 #include <sstream>
 #include <boost/iostreams/device/file_descriptor.hpp>
 #include <boost/iostreams/stream.hpp>
+#include <unistd.h>
 
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
+#include "platform/Spawner.h"
 #include "util/Exception.h"
-#include "util/ShellQuoted.h"
 
 namespace kickstand {
 namespace {
@@ -33,21 +34,30 @@ void ReadPipe(int fd, InitScriptList& list) {
 
 }  // namespace
 
-InitScriptList ListInitScripts() {
+InitScriptList ListInitScripts(platform::Spawner& spawner) {
   InitScriptList list;
-  std::string command = ShellQuoted(platform::HostPath(platform::paths::kServiceLister)) + " -p";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe)
+  int pipeEnds[2];
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0)
     return list;
-  int fd = fileno(pipe);
+  platform::SpawnRequest request;
+  request.arguments = {platform::HostPath(platform::paths::kServiceLister), "-p"};
+  request.dup2s = {{pipeEnds[1], STDOUT_FILENO}};
+  request.newProcessGroup = true;
+  pid_t child = spawner.Spawn(request);
+  close(pipeEnds[1]);
+  bool readable = true;
   try {
-    if (fd > 0)
-      ReadPipe(fd, list);
+    if (child >= 0)
+      ReadPipe(pipeEnds[0], list);
   } catch (...) {
-    pclose(pipe);
-    throw Exception("Failed obtaining list of init.d scripts");
+    readable = false;
   }
-  pclose(pipe);
+  close(pipeEnds[0]);
+  int status = 0;
+  if (child >= 0)
+    spawner.Wait(child, &status);
+  if (!readable)
+    throw Exception("Failed obtaining list of init.d scripts");
   return list;
 }
 

@@ -3,6 +3,10 @@
 #include <map>
 #include <string>
 
+namespace platform {
+class Spawner;
+}
+
 namespace kickstand {
 
 /// Init.d script paths by start priority, ascending; scripts of one
@@ -12,6 +16,6 @@ using InitScriptList = std::multimap<int32_t, std::string>;
 /// The scripts listed by the host's service configuration tool; empty when
 /// the tool cannot be started. Throws kickstand::Exception when its output
 /// cannot be read.
-InitScriptList ListInitScripts();
+InitScriptList ListInitScripts(platform::Spawner& spawner);
 
 }  // namespace kickstand

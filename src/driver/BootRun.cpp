@@ -24,6 +24,7 @@
 #include "platform/KernelProgressScreenImpl.h"
 #include "platform/Log.h"
 #include "platform/ProcessorCount.h"
+#include "platform/Spawner.h"
 #include "platform/TarnConfigStore.h"
 #include "plugins/DebugPlugin.h"
 #include "plugins/Plugin.h"
@@ -190,7 +191,7 @@ void BootRun::LoadPlugins(std::deque<Plugin*>& loaded) {
 }
 
 void BootRun::LoadDaemonNodes(std::deque<Plugin*>& loaded) {
-  for (const auto& [priority, path] : ListInitScripts()) {
+  for (const auto& [priority, path] : ListInitScripts(platform::Spawner::System())) {
     std::string name = boost::filesystem::path(path).filename().string();
     if (IsInitProgram(name))
       continue;

@@ -2,14 +2,15 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <unistd.h>
 
+#include "core/Process.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 #include "util/ShellQuoted.h"
 
 namespace kickstand {
@@ -23,7 +24,7 @@ void SyslogDaemon::UpgradeLegacyConfiguration() {
   if (access(platform::HostPath(platform::paths::kLegacySyslogConfiguration).c_str(), F_OK) != 0)
     return;
   std::string script = platform::HostPath(platform::paths::kSyslogUpgradeScript);
-  if (system(ShellQuoted(script).c_str()) == -1)
+  if (RunShellCommand(platform::Spawner::System(), ShellQuoted(script)) == -1)
     Log_Level(2, "failed to call %s\n", script.c_str());
 }
 

@@ -1,11 +1,12 @@
 #include "plugins/DebugPlugin.h"
 
-#include <cstdlib>
 #include <fstream>
 
+#include "core/Process.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 #include "plugins/BarrierLinks.h"
 #include "util/Exception.h"
 
@@ -29,7 +30,7 @@ std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
 }
 
 void DebugPlugin::Start() {
-  int status = system(command_.c_str());
+  int status = RunShellCommand(platform::Spawner::System(), command_);
   bool exitCode = (status >> 8) & 0xff;
   bool signal = status & 0x7f;
   if (exitCode || signal)

@@ -1,10 +1,12 @@
 #include "plugins/RunNativeExecutor.h"
 
-#include <sys/wait.h>
+#include <optional>
 
+#include "platform/ExitStatus.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/OzkuserCompat.h"
+#include "platform/Spawner.h"
 #include "util/Exception.h"
 
 namespace kickstand {
@@ -39,18 +41,15 @@ pid_t Spawn(char* const argv[], const std::string& method, const std::string& pl
   return pid;
 }
 
-/// Empty when the child succeeded, else the reason it failed.
-std::string WaitReason(pid_t pid) {
+const platform::ExitStatus::Words kWords{"exited with code ", "exited with signal: ",
+                                         "exited: <unknown failure>"};
+
+/// Nothing when the child succeeded, else the reason it failed.
+std::optional<std::string> WaitReason(pid_t pid) {
   int status = 0;
-  if (waitpid(pid, &status, 0) < 0)
+  if (!platform::Spawner::System().Wait(pid, &status))
     return "failed to read exit status";
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-    return "";
-  if (WIFEXITED(status))
-    return "exited with code " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status))
-    return "exited with signal: " + std::to_string(WTERMSIG(status));
-  return "exited: <unknown failure>";
+  return platform::ExitStatus(status).Failure(kWords);
 }
 
 }  // namespace
@@ -61,9 +60,8 @@ void RunNativeExecutor(const std::string& method, const std::string& pluginName,
   char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
                         const_cast<char*>(pluginName.c_str()), const_cast<char*>(method.c_str()),
                         nullptr};
-  std::string reason = WaitReason(Spawn(argv, method, pluginName));
-  if (!reason.empty())
-    throw MethodFailedException(method, pluginName, reason);
+  if (std::optional<std::string> reason = WaitReason(Spawn(argv, method, pluginName)))
+    throw MethodFailedException(method, pluginName, *reason);
 }
 
 }  // namespace kickstand

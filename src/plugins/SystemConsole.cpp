@@ -8,10 +8,10 @@
 #include <iostream>
 #include <linux/vt.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/Log.h"
+#include "platform/Spawner.h"
 
 namespace kickstand {
 namespace {
@@ -62,15 +62,16 @@ bool SystemConsole::GetModes(termios& modes) { return tcgetattr(0, &modes) == 0;
 bool SystemConsole::SetModes(const termios& modes) { return tcsetattr(0, TCSANOW, &modes) == 0; }
 
 void SystemConsole::RunShell() {
-  pid_t child = fork();
+  platform::Spawner& spawner = platform::Spawner::System();
+  pid_t child = spawner.Fork();
   if (child < 0) {
     Log_Level(2, "failed to fork - unable to launch troubleshooting shell: %s\n", strerror(errno));
     return;
   }
   if (child == 0)
     ExecShell();
-  while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  int status = 0;
+  spawner.Wait(child, &status);
   std::cout << "\033[2K" << std::flush;
 }
 

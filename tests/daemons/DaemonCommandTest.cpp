@@ -5,31 +5,15 @@
 #include <sys/wait.h>
 #include <gtest/gtest.h>
 
-#include "daemons/Spawner.h"
+#include "support/Fakes.h"
 #include "util/Exception.h"
 
 namespace {
 
 using kickstand::DaemonCommand;
 
-/// Reports scripted waitpid outcomes, then "still running" for ever.
-struct FakeSpawner : kickstand::Spawner {
-  struct Outcome { pid_t result; int error; int status; };
-
-  pid_t Spawn(const kickstand::SpawnRequest&) override { return 42; }
-  pid_t TryWait(pid_t, int* status) override {
-    if (outcomes.empty()) return 0;
-    Outcome next = outcomes.front();
-    outcomes.pop_front();
-    *status = next.status;
-    errno = next.error;
-    return next.result;
-  }
-  void Sleep(unsigned microseconds) override { slept += microseconds; }
-
-  std::deque<Outcome> outcomes;
-  unsigned long slept = 0;
-};
+using testing_support::FakeClock;
+using testing_support::FakeSpawner;
 
 TEST(DaemonCommandTest, BudgetAndOutcomes) {
   EXPECT_EQ(71u, DaemonCommand::TickBudget(true, 4294968));  // 32-bit wrap
@@ -55,15 +39,16 @@ TEST(DaemonCommandTest, BudgetAndOutcomes) {
            {{{-1, ECHILD, 0}}, false, 0, failed + " <unknown_error>", 0},
            {{eintr, eintr, {42, 0, W_EXITCODE(0, 0)}}, true, 0, "", 0}}) {
     FakeSpawner spawner;
+    FakeClock clock;
     spawner.outcomes = c.outcomes;
     std::string failure;
     try {
-      DaemonCommand(spawner, c.wait, c.timeout).Run("/etc/init.d/x start", nullptr);
+      DaemonCommand(spawner, clock, c.wait, c.timeout).Run("/etc/init.d/x start", nullptr);
     } catch (const kickstand::Exception& e) {
       failure = e.what();
     }
     EXPECT_EQ(c.failure, failure);
-    EXPECT_EQ(c.slept, spawner.slept) << c.failure;
+    EXPECT_EQ(c.slept, clock.slept) << c.failure;
   }
 }
 

@@ -1,0 +1,147 @@
+#include "platform/PosixSpawner.h"
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+int AddFileActions(posix_spawn_file_actions_t& actions, const SpawnRequest& request) {
+  int error = 0;
+  if (request.directory >= 0)
+    error = posix_spawn_file_actions_addfchdir_np(&actions, request.directory);
+  for (const SpawnRequest::Open& open : request.opens) {
+    if (error == 0)
+      error = posix_spawn_file_actions_addopen(&actions, open.fd, open.path.c_str(), open.flags,
+                                               open.mode);
+  }
+  for (const auto& [from, to] : request.dup2s) {
+    if (error == 0)
+      error = posix_spawn_file_actions_adddup2(&actions, from, to);
+  }
+  if (error == 0 && request.closeFrom >= 0)
+    error = posix_spawn_file_actions_addclosefrom_np(&actions, request.closeFrom);
+  return error;
+}
+
+int SetAttributes(posix_spawnattr_t& attributes, const SpawnRequest& request) {
+  short flags = 0;
+  int error = 0;
+  if (request.defaultSigpipe) {
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    error = posix_spawnattr_setsigdefault(&attributes, &defaults);
+    flags |= POSIX_SPAWN_SETSIGDEF;
+  }
+  if (request.newProcessGroup && error == 0) {
+    error = posix_spawnattr_setpgroup(&attributes, 0);
+    flags |= POSIX_SPAWN_SETPGROUP;
+  }
+  return error == 0 ? posix_spawnattr_setflags(&attributes, flags) : error;
+}
+
+/// posix_spawn's own error number, 0 on success.
+int SpawnWith(pid_t* child, const SpawnRequest& request, char* const argv[]) {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  int error = posix_spawn_file_actions_init(&actions);
+  if (error != 0)
+    return error;
+  error = posix_spawnattr_init(&attributes);
+  if (error == 0) {
+    error = AddFileActions(actions, request);
+    if (error == 0)
+      error = SetAttributes(attributes, request);
+    char** environment = request.environment ? request.environment : environ;
+    if (error == 0)
+      error = posix_spawn(child, argv[0] ? argv[0] : "", &actions, &attributes, argv, environment);
+    posix_spawnattr_destroy(&attributes);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return error;
+}
+
+/// Waits on a descriptor that becomes readable when the child ends; the
+/// limit then costs no polling. -1 with ENOSYS where the kernel has none.
+int OpenProcessDescriptor(pid_t child) {
+  return static_cast<int>(syscall(SYS_pidfd_open, child, 0));
+}
+
+bool WaitWithLimit(pid_t child, int* status, std::chrono::milliseconds limit) {
+  int fd = OpenProcessDescriptor(child);
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    pid_t result = waitpid(child, status, WNOHANG);
+    if (result == child || (result < 0 && errno != EINTR)) {
+      if (fd >= 0)
+        close(fd);
+      return result == child;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+      break;
+    if (fd >= 0) {
+      pollfd ready{fd, POLLIN, 0};
+      poll(&ready, 1, static_cast<int>(left.count()));
+    } else {
+      usleep(10000);  // no process descriptors: look again every 10 ms
+    }
+  }
+  if (fd >= 0)
+    close(fd);
+  errno = ETIMEDOUT;
+  return false;
+}
+
+}  // namespace
+
+Spawner& Spawner::System() {
+  static auto* spawner = new PosixSpawner();  // stateless; outlives every worker
+  return *spawner;
+}
+
+pid_t PosixSpawner::Spawn(const SpawnRequest& request) {
+  std::vector<char*> argv;
+  for (const std::string& argument : request.arguments)
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = -1;
+  int error = SpawnWith(&child, request, argv.data());
+  if (error == 0)
+    return child;
+  errno = error;
+  return -1;
+}
+
+pid_t PosixSpawner::TryWait(pid_t child, int* status) {
+  return waitpid(child, status, WNOHANG);
+}
+
+bool PosixSpawner::Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit) {
+  if (limit)
+    return WaitWithLimit(child, status, *limit);
+  pid_t result;
+  while ((result = waitpid(child, status, 0)) < 0 && errno == EINTR) {
+  }
+  return result == child;
+}
+
+void PosixSpawner::Signal(pid_t child, int signal) {
+  if (getpgid(child) == child)
+    kill(-child, signal);
+  else
+    kill(child, signal);
+}
+
+pid_t PosixSpawner::Fork() { return fork(); }
+
+}  // namespace platform

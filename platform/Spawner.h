@@ -1,0 +1,64 @@
+#pragma once
+#include <chrono>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+/// What a child process is started with. Descriptor set-up happens in the
+/// child, in this order: the directory change, the opens, the dup2s, then
+/// the closing of everything from closeFrom up.
+struct SpawnRequest {
+  /// A file the child opens on a descriptor of its own before it starts.
+  struct Open {
+    int fd;
+    std::string path;
+    int flags;
+    mode_t mode;
+  };
+
+  std::vector<std::string> arguments;  // the first is the program's path
+  char** environment = nullptr;        // null: this process's own
+  int directory = -1;                  // descriptor the child changes into, or -1
+  std::vector<Open> opens;
+  std::vector<std::pair<int, int>> dup2s;  // (from, to)
+  int closeFrom = -1;                  // -1: keep what is not close-on-exec
+  /// The child leads a process group of its own, so that it and everything
+  /// it starts can be ended with one signal.
+  bool newProcessGroup = false;
+  /// kickstand ignores SIGPIPE, and an ignored signal stays ignored across
+  /// exec: programs get it back at its default unless they ask to inherit.
+  bool defaultSigpipe = true;
+};
+
+/// The one place where kickstand starts and waits for child processes, so
+/// that tests can put a fake in its place and a watchdog can end any child.
+class Spawner {
+ public:
+  virtual ~Spawner() = default;
+
+  /// The child's process id, or -1 with errno set (a program that cannot be
+  /// executed is reported here, not as an exit status).
+  virtual pid_t Spawn(const SpawnRequest& request) = 0;
+  /// waitpid without blocking: 0 while the child runs, -1 with errno set.
+  virtual pid_t TryWait(pid_t child, int* status) = 0;
+  /// Waits for the child's end, through interrupted calls; with a limit, at
+  /// most that long. False with errno set when it could not wait, and with
+  /// ETIMEDOUT when the limit passed first.
+  virtual bool Wait(pid_t child, int* status,
+                    std::optional<std::chrono::milliseconds> limit = std::nullopt) = 0;
+  /// Sends signal to the child's process group when it leads one, else to
+  /// the child alone.
+  virtual void Signal(pid_t child, int signal) = 0;
+  /// A copy of this process, for children that run our own code before
+  /// they exec, or instead: 0 in the child, -1 with errno on failure.
+  virtual pid_t Fork() = 0;
+
+  /// The operating system's spawner, shared by the whole process.
+  static Spawner& System();
+};
+
+}  // namespace platform

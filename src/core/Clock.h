@@ -1,0 +1,19 @@
+#pragma once
+#include <sys/time.h>
+
+namespace kickstand {
+
+/// Where the run reads the time and waits. Passed to what needs it, so that
+/// tests can fix the times a log records and skip the waits.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  /// The wall-clock time.
+  virtual timeval Now() const = 0;
+  virtual void Sleep(unsigned microseconds) const = 0;
+
+  /// The system's clock, shared by the whole process.
+  static const Clock& System();
+};
+
+}  // namespace kickstand
