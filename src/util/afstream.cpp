@@ -7,54 +7,15 @@
 #include <fcntl.h>
 #include <memory>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kickstand {
 namespace {
 
 std::string ErrorText(int error) { return strerror(error); }
 
-std::string CreateTemporaryFile(const std::string& destination) {
-  size_t size = destination.size() + 8;
-  std::unique_ptr<char, decltype(&free)> pattern(static_cast<char*>(calloc(size, 1)), &free);
-  if (!pattern)
-    throw std::runtime_error("insufficient memory to allocate buffer");
-  // A destination with an embedded NUL formats shorter than its size.
-  int length = snprintf(pattern.get(), size, "%s.XXXXXX", destination.c_str());
-  if (length != static_cast<int>(size - 1))
-    throw std::runtime_error("unable to allocate mkstemp pattern");
-  int fd = mkstemp(pattern.get());
-  if (fd < 0)
-    throw std::runtime_error("unable to create temporary file to write '" + destination +
-                             "': " + ErrorText(errno));
-  close(fd);
-  return pattern.get();
-}
-
-/// Without this, a power cut soon after the rename can leave an empty
-/// destination. A file that cannot be opened is left to the rename to report.
-void SyncFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return;
-  int result = fsync(fd);
-  int error = errno;
-  close(fd);
-  if (result != 0)
-    throw std::runtime_error("unable to sync '" + path + "': " + ErrorText(error));
-}
-
-/// Makes the rename itself durable. The destination is already replaced, so
-/// a failure here changes nothing a reader could see.
-void SyncDirectoryOf(const std::string& path) {
+std::string DirectoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash ? slash : 1);
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0)
-    return;
-  fsync(fd);
-  close(fd);
+  return slash == std::string::npos ? "." : path.substr(0, slash ? slash : 1);
 }
 
 std::runtime_error PermissionError(int error) {
@@ -63,60 +24,154 @@ std::runtime_error PermissionError(int error) {
       ErrorText(error));
 }
 
+int OpenFlags(std::ios_base::openmode mode) {
+  return O_WRONLY | O_CREAT | ((mode & std::ios_base::app) ? O_APPEND : O_TRUNC);
+}
+
 }  // namespace
 
+bool afstream::Buffer::Drain() {
+  const char* next = pbase();
+  while (next < pptr()) {
+    ssize_t written = files_.Write(fd_, next, static_cast<size_t>(pptr() - next));
+    if (written <= 0)
+      return false;
+    next += written;
+  }
+  setp(data_, data_ + sizeof data_);
+  return true;
+}
+
+int afstream::Buffer::overflow(int c) {
+  if (fd_ < 0 || !Drain())
+    return traits_type::eof();
+  if (c != traits_type::eof())
+    sputc(static_cast<char>(c));
+  return traits_type::not_eof(c);
+}
+
+int afstream::Buffer::sync() { return fd_ >= 0 && Drain() ? 0 : -1; }
+
+bool afstream::Buffer::Close() {
+  if (fd_ < 0)
+    return true;
+  bool drained = Drain();
+  bool closed = files_.Close(fd_) == 0;
+  fd_ = -1;
+  setp(nullptr, nullptr);
+  return drained && closed;
+}
+
+afstream::afstream(FileSystem& files) : files_(files), buffer_(files) {
+  std::ios::rdbuf(&buffer_);
+}
+
 afstream::~afstream() {
-  if (temporaryPath_.empty())
-    return;
-  if (is_open())
-    rdbuf()->close();
-  unlink(temporaryPath_.c_str());
+  buffer_.Close();
+  if (!temporaryPath_.empty())
+    files_.Unlink(temporaryPath_);
 }
 
 void afstream::open(const std::string& destination, std::ios_base::openmode mode) {
-  temporaryPath_ = CreateTemporaryFile(destination);
+  size_t size = destination.size() + 8;
+  std::unique_ptr<char, decltype(&free)> pattern(static_cast<char*>(calloc(size, 1)), &free);
+  if (!pattern)
+    throw std::runtime_error("insufficient memory to allocate buffer");
+  // A destination with an embedded NUL formats shorter than its size.
+  int length = snprintf(pattern.get(), size, "%s.XXXXXX", destination.c_str());
+  if (length != static_cast<int>(size - 1))
+    throw std::runtime_error("unable to allocate mkstemp pattern");
+  int fd = files_.MakeTemporary(pattern.get());
+  if (fd < 0)
+    throw std::runtime_error("unable to create temporary file to write '" + destination +
+                             "': " + ErrorText(errno));
+  files_.Close(fd);
+  temporaryPath_ = pattern.get();
   destination_ = destination;
-  if (rdbuf()->open(temporaryPath_, mode | std::ios_base::out))
+  fd = files_.Open(temporaryPath_, OpenFlags(mode | std::ios_base::out), 0600);
+  if (fd >= 0) {
+    buffer_.Attach(fd);
     clear();
-  else
+  } else {
     setstate(std::ios_base::failbit);
+  }
   if (!good())
     throw std::runtime_error("failed to create temp file: " + ErrorText(errno));
 }
 
 void afstream::open_append(const std::string& destination, std::ios_base::openmode mode) {
   open(destination, mode);
-  std::ifstream reader(destination, std::ios_base::in | std::ios_base::binary);
-  // Inserting a buffer that yields nothing sets the fail bit, so an empty
-  // destination is refused like a missing one.
-  *this << reader.rdbuf();
+  CopyDestination();
   if (!good())
     throw std::runtime_error("failed to write to temp file: " + ErrorText(errno));
+}
+
+// A missing, unreadable or empty destination copies nothing, which fails
+// the stream: there is nothing to append to.
+void afstream::CopyDestination() {
+  int fd = files_.Open(destination_, O_RDONLY);
+  size_t copied = 0;
+  if (fd >= 0) {
+    char chunk[8192];
+    ssize_t got;
+    while ((got = files_.Read(fd, chunk, sizeof chunk)) > 0 && good()) {
+      write(chunk, got);
+      copied += static_cast<size_t>(got);
+    }
+    int error = errno;
+    files_.Close(fd);
+    errno = error;
+  }
+  if (copied == 0)
+    setstate(std::ios_base::failbit);
 }
 
 void afstream::commit() {
   if (temporaryPath_.empty() || destination_.empty())
     throw std::runtime_error("commit invoked on an unknown destination");
   flush();
-  if (!rdbuf()->close())
+  if (!buffer_.Close())
     setstate(std::ios_base::failbit);
-  SyncFile(temporaryPath_);
+  SyncTemporaryFile();
   errno = 0;
   struct stat status;
-  bool exists = stat(destination_.c_str(), &status) == 0;
+  bool exists = files_.Stat(destination_, &status) == 0;
   int statError = errno;
   RenameIntoPlace();
-  if (exists && chmod(destination_.c_str(), status.st_mode & 07777) != 0)
+  if (exists && files_.Chmod(destination_, status.st_mode & 07777) != 0)
     throw PermissionError(errno);
   if (!exists && statError != ENOENT)
     throw PermissionError(statError);
 }
 
+// Without this, a power cut soon after the rename can leave an empty
+// destination. A file that cannot be opened is left to the rename to report.
+void afstream::SyncTemporaryFile() {
+  int fd = files_.Open(temporaryPath_, O_RDONLY);
+  if (fd < 0)
+    return;
+  int result = files_.Sync(fd);
+  int error = errno;
+  files_.Close(fd);
+  if (result != 0)
+    throw std::runtime_error("unable to sync '" + temporaryPath_ + "': " + ErrorText(error));
+}
+
 void afstream::RenameIntoPlace() {
-  if (rename(temporaryPath_.c_str(), destination_.c_str()) != 0)
+  if (files_.Rename(temporaryPath_, destination_) != 0)
     throw std::runtime_error("unable to rename '" + temporaryPath_ + "' to '" + destination_ +
                              "': " + ErrorText(errno));
-  SyncDirectoryOf(destination_);
+  SyncDirectory();
+}
+
+// Makes the rename itself durable. The destination is already replaced, so
+// a failure here changes nothing a reader could see.
+void afstream::SyncDirectory() {
+  int fd = files_.Open(DirectoryOf(destination_), O_RDONLY | O_DIRECTORY);
+  if (fd < 0)
+    return;
+  files_.Sync(fd);
+  files_.Close(fd);
 }
 
 }  // namespace kickstand

@@ -9,6 +9,7 @@
 #include <boost/filesystem.hpp>
 
 #include "support/HostTree.h"
+#include "support/MemoryFileSystem.h"
 
 using kickstand::afstream;
 
@@ -71,6 +72,41 @@ TEST(AfstreamTest, FailuresThrowTheirMessages) {
   EXPECT_NE(std::string::npos, error.find("' to '" + path + "': No such file or directory"));
   EXPECT_EQ("unable to create temporary file to write '" + none + "': No such file or directory",
             Error([&] { nowhere.open(none); }));
+}
+
+// A power cut drops what was not synced: the data of a file not yet synced,
+// and names not yet synced into their directory.
+TEST(AfstreamTest, APowerCutAfterAnyStepLeavesTheOldFileOrTheNewOne) {
+  testing_support::MemoryFileSystem files;
+  const std::string path = "/var/log/sysboot.log", before = "old\n";
+  const std::string after = "new\n" + std::string(20000, 'n');
+  files.Preserve(path, before);
+  std::vector<std::string> torn;
+  files.afterChange = [&](const std::string& operation) {
+    std::string kept = files.AfterPowerCut(path).value_or("<missing>");
+    if (kept != before && kept != after)
+      torn.push_back(operation + " leaves " + kept.substr(0, 10));
+  };
+  afstream out(files);
+  out.open(path);
+  out << after;
+  out.commit();
+  EXPECT_EQ(std::vector<std::string>{}, torn);
+  EXPECT_EQ(after, files.AfterPowerCut(path));
+}
+
+TEST(AfstreamTest, AFailedSyncKeepsTheOldFileAndRemovesTheNewOne) {
+  testing_support::MemoryFileSystem files;
+  files.Preserve("/log", "old");
+  files.failures["fsync"] = EIO;
+  {
+    afstream out(files);
+    out.open("/log");
+    out << "new";
+    EXPECT_EQ("unable to sync '/log.000000': Input/output error", Error([&] { out.commit(); }));
+  }
+  EXPECT_EQ("old", files.Content("/log"));
+  EXPECT_EQ(1u, files.FileCount());
 }
 
 }  // namespace
