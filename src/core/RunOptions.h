@@ -5,14 +5,17 @@
 
 namespace kickstand {
 
-/// The process-wide run options, read by plugins, barriers and daemon
-/// plugins on worker threads. Written only before the graph runs (except
-/// `interactive` and `interactiveModeRequires`, which the interactive prompt
-/// changes on the single worker of an interactive run).
+/// The run options. The run's own record is the process-wide instance; the
+/// driver fills it in and passes it down, and plugins read it on worker
+/// threads. Written only before the graph runs (except `interactive` and
+/// `interactiveModeRequires`, which the interactive prompt changes on the
+/// single worker of an interactive run).
 class RunOptions {
  public:
-  /// The single instance, created on first use under the global lock.
+  /// The run's record, created on first use under the global lock.
   static RunOptions& Instance();
+  /// Defaults, the seed being the current time (a test's own record).
+  RunOptions();
 
   bool verbose = false;
   bool parallel = false;
@@ -29,9 +32,6 @@ class RunOptions {
   bool daemonWait = false;
   uint32_t daemonWaitTimeout = 40;
   char** environment = nullptr;
-
- private:
-  RunOptions();
 };
 
 }  // namespace kickstand

@@ -4,22 +4,14 @@
 #include "core/KernelLog.h"
 #include "core/RunOptions.h"
 #include "daemons/DaemonCommand.h"
-#include "platform/KernelProgressScreenImpl.h"
 #include "platform/Log.h"
-#include "platform/Spawner.h"
 #include "util/Exception.h"
 
 namespace kickstand {
 
-DaemonPlugin::DaemonPlugin(const std::string& name, uint32_t priority, uint32_t schedulingClass)
-    : Plugin(name, schedulingClass), priority_(priority) {}
-
-void DaemonPlugin::Activate() {
-  OzkCtl::System::KernelProgressScreenImpl screen;
-  screen.ProgressText("Starting service " + Name());
-  Plugin::Activate();
-  screen.Step();
-}
+DaemonPlugin::DaemonPlugin(const PluginContext& context, const std::string& name,
+                           uint32_t priority, uint32_t schedulingClass)
+    : Plugin(context, name, schedulingClass), priority_(priority) {}
 
 void DaemonPlugin::Deactivate() {
   const char* name = Name().c_str();
@@ -69,8 +61,8 @@ const std::string& DaemonPlugin::GetCommand(int32_t key) const {
 }
 
 void DaemonPlugin::RunCommand(const std::string& commandLine) {
-  const RunOptions& options = RunOptions::Instance();
-  DaemonCommand command(platform::Spawner::System(), Clock::System(), options.daemonWait,
+  const RunOptions& options = context_.options;
+  DaemonCommand command(context_.spawner, context_.clock, options.daemonWait,
                         options.daemonWaitTimeout);
   command.Run(commandLine, options.environment);
 }

@@ -11,10 +11,9 @@ namespace kickstand {
 /// line per operation; subclasses fill in the command lines.
 class DaemonPlugin : public Plugin {
  public:
-  DaemonPlugin(const std::string& name, uint32_t priority, uint32_t schedulingClass);
+  DaemonPlugin(const PluginContext& context, const std::string& name, uint32_t priority,
+               uint32_t schedulingClass);
 
-  /// The plugin activation, shown on the progress screen.
-  void Activate() override;
   /// Runs Stop; a failure is reported in the kernel log and goes no further.
   void Deactivate() override;
   void Start() override;

@@ -6,11 +6,11 @@
 
 namespace kickstand {
 
-LegacyDaemonPlugin::LegacyDaemonPlugin(const std::string& name, const std::string& scriptPath,
-                                       uint32_t priority)
-    : DaemonPlugin(name, priority, 3) {
+LegacyDaemonPlugin::LegacyDaemonPlugin(const PluginContext& context, const std::string& name,
+                                       const std::string& scriptPath, uint32_t priority)
+    : DaemonPlugin(context, name, priority, 3) {
   ScopedLock lock;
-  PriorityBarrier* barrier = PriorityBarrier::Get(priority);
+  PriorityBarrier* barrier = PriorityBarrier::Get(context.graph, priority);
   if (!barrier)
     throw Exception("the barrier of priority " + std::to_string(priority) +
                     " is not a priority barrier");

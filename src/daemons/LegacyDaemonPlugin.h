@@ -12,7 +12,8 @@ class LegacyDaemonPlugin : public DaemonPlugin {
  public:
   /// Joins the priority chain; throws when the barrier name of the
   /// priority is taken by a barrier of another kind.
-  LegacyDaemonPlugin(const std::string& name, const std::string& scriptPath, uint32_t priority);
+  LegacyDaemonPlugin(const PluginContext& context, const std::string& name,
+                     const std::string& scriptPath, uint32_t priority);
 
   void ApplyHostProfile() override;
 };

@@ -9,10 +9,10 @@
 #include <boost/filesystem.hpp>
 
 #include "commandexec/TarncliExecutor.h"
+#include "core/Clock.h"
 #include "core/Process.h"
-#include "daemons/InitScriptList.h"
-#include "daemons/LegacyDaemonPlugin.h"
 #include "driver/Logging.h"
+#include "driver/NodeLoader.h"
 #include "driver/ProfilingLog.h"
 #include "driver/RunOnceRecord.h"
 #include "driver/SyslogDaemon.h"
@@ -26,9 +26,7 @@
 #include "platform/ProcessorCount.h"
 #include "platform/Spawner.h"
 #include "platform/TarnConfigStore.h"
-#include "plugins/DebugPlugin.h"
 #include "plugins/Plugin.h"
-#include "plugins/PluginLoader.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
@@ -36,26 +34,9 @@ namespace {
 
 bool StatelessMarkerPresent() {
   boost::system::error_code error;
-  auto type = boost::filesystem::status(platform::HostPath(platform::paths::kStatelessMarker), error).type();
+  std::string marker = platform::HostPath(platform::paths::kStatelessMarker);
+  auto type = boost::filesystem::status(marker, error).type();
   return type != boost::filesystem::status_error && type != boost::filesystem::file_not_found;
-}
-
-// The init run starts these two itself; daemon mode leaves them alone.
-bool IsInitProgram(const std::string& serviceName) {
-  return serviceName == "ozsyslogd" || serviceName == "evtd";
-}
-
-/// Null when the constructor failed (reported).
-Plugin* CreateDaemonPlugin(const std::string& name, const std::string& path, int32_t priority) {
-  try {
-    return new LegacyDaemonPlugin(name, path, static_cast<uint32_t>(priority));
-  } catch (const std::exception& e) {
-    Log_Level(3, "Failed to create init.d daemon plugin: %s because: %s\n", name.c_str(),
-              e.what());
-  } catch (...) {
-    Log_Level(3, "Failed to create init.d daemon plugin: %s\n", name.c_str());
-  }
-  return nullptr;
 }
 
 void RunHostProgram(const char* hostPath, const char* argument, char** envp) {
@@ -64,16 +45,26 @@ void RunHostProgram(const char* hostPath, const char* argument, char** envp) {
   RunProgram(argv, envp);
 }
 
+void ExecuteInCommandExecutor(const std::string& commandLine) {
+  TarncliExecutor::GetInstance()->Execute(commandLine);
+}
+
 }  // namespace
 
-BootRun::BootRun(int argc, char** argv, char** envp)
-    : argc_(argc), argv_(argv), options_(RunOptions::Instance()) {
+BootRun::BootRun(int argc, char** argv, char** envp, const Clock& clock)
+    : argc_(argc),
+      argv_(argv),
+      options_(RunOptions::Instance()),
+      clock_(clock),
+      prompt_(console_, options_),
+      context_{graph_,      options_, clock_, platform::Spawner::System(),
+               observers_, &prompt_, ExecuteInCommandExecutor} {
   options_.environment = envp;
 }
 
 int BootRun::Run() {
   int status = 0;
-  if (!Initialise(status))
+  if (!Initialise(&status))
     return status;
   if (selections_.init)
     RunInitPrograms();
@@ -81,36 +72,49 @@ int BootRun::Run() {
     return 1;
   EnterRootDirectory();
   BuildAndRunGraph();
-  gettimeofday(&endTime_, nullptr);
+  endTime_ = clock_.Now();
   WriteProfilingLog();
   if (selections_.init)
-    HandleSystemLogDaemon();
+    SyslogDaemon::UpgradeAndReload();
   if (!selections_.daemon)
     EndBoot();
   return success_ ? 0 : 1;
 }
 
-bool BootRun::Initialise(int& status) {
-  gettimeofday(&startTime_, nullptr);
+bool BootRun::Initialise(int* status) {
+  startTime_ = clock_.Now();
   sysinfo(&systemInfo_);
   try {
     SetupLogging("kickstand");
   } catch (const std::exception& e) {
     Log_Level(3, "Failed to initialize kickstand: %s\n", e.what());
-    status = 1;
+    *status = 1;
     return false;
   } catch (...) {
     Log_Level(3, "Failed to initialize kickstand\n");
-    status = 1;
+    *status = 1;
     return false;
   }
   CommandLine::Outcome outcome = CommandLine::Parse(argc_, argv_, options_, selections_);
-  status = outcome == CommandLine::Outcome::ExitSuccess ? 0 : 1;
+  *status = outcome == CommandLine::Outcome::ExitSuccess ? 0 : 1;
   success_ = selections_.dump;
   if (outcome != CommandLine::Outcome::Run)
     return false;
   platform::EnsureRuntimeDirectories();
+  ListenToActivations();
   return true;
+}
+
+// The daemons' progress screen, the trace and the kernel log hear of every
+// activation; an invoke run raises no host alert for a missing provider.
+void BootRun::ListenToActivations() {
+  if (selections_.daemon)
+    observers_.Add(progress_);
+  if (options_.trace)
+    observers_.Add(trace_);
+  observers_.Add(kernelLog_);
+  if (options_.invoke)
+    graph_.alert = nullptr;
 }
 
 void BootRun::RunInitPrograms() {
@@ -138,7 +142,8 @@ void BootRun::EnterRootDirectory() {
   boost::system::error_code error;
   boost::filesystem::path start = boost::filesystem::current_path(error);
   boost::filesystem::path directory(selections_.pluginDirectory);
-  options_.pluginDirectory = (error ? directory : boost::filesystem::absolute(directory, start)).string();
+  options_.pluginDirectory =
+      (error ? directory : boost::filesystem::absolute(directory, start)).string();
   if (chdir("/") != 0)
     Log_Level(5, "unable to change filesystem root: %s.\n", strerror(errno));
   if (setsid() < 0)
@@ -147,7 +152,7 @@ void BootRun::EnterRootDirectory() {
 
 void BootRun::BuildAndRunGraph() {
   try {
-    LoadNodes();
+    nodes_ = NodeLoader(context_, selections_).Load();
     if (StatelessMarkerPresent())
       options_.parallel = false;
     ChooseThreadCount();
@@ -158,45 +163,6 @@ void BootRun::BuildAndRunGraph() {
   } catch (const std::exception& e) {
     Log_Level(2, "unhandled exception whilst enumerating plugins.\nDetails:\n %s \n\n", e.what());
     success_ = false;
-  }
-}
-
-void BootRun::LoadNodes() {
-  std::deque<Plugin*> loaded;
-  if (selections_.daemon)
-    LoadDaemonNodes(loaded);
-  else
-    LoadPlugins(loaded);
-  nodes_.swap(loaded);
-}
-
-void BootRun::LoadPlugins(std::deque<Plugin*>& loaded) {
-  if (options_.invoke)
-    RunOnceRecord::Read(selections_.runOnceKeys);
-  std::set<std::string> flags = selections_.pluginFlags;
-  auto load = [&](const std::string& fileName) {
-    LoadPlugin(fileName, loaded, flags, options_.disabledPlugins, selections_.runOnceKeys,
-               options_);
-  };
-  if (!selections_.pluginNames.empty()) {
-    for (const std::string& name : selections_.pluginNames)
-      load(name);
-    return;
-  }
-  std::vector<DebugEntry> debugEntries = DebugPlugin::ReadConfiguration();
-  for (const auto& entry : boost::filesystem::directory_iterator(options_.pluginDirectory))
-    load(entry.path().filename().string());
-  for (const DebugEntry& entry : debugEntries)
-    loaded.push_back(new DebugPlugin(entry));
-}
-
-void BootRun::LoadDaemonNodes(std::deque<Plugin*>& loaded) {
-  for (const auto& [priority, path] : ListInitScripts(platform::Spawner::System())) {
-    std::string name = boost::filesystem::path(path).filename().string();
-    if (IsInitProgram(name))
-      continue;
-    if (Plugin* plugin = CreateDaemonPlugin(name, path, priority))
-      loaded.push_back(plugin);
   }
 }
 
@@ -216,18 +182,13 @@ void BootRun::DumpGraph() {
       return;
     }
   }
-  std::ostream& out = selections_.dumpPath ? file : std::cout;
-  out << "digraph g {" << std::endl;
-  for (Plugin* node : nodes_)
-    node->Dump(out);
-  for (InitBarrier* barrier : InitBarrier::All())
-    barrier->Dump(out);
-  out << "}" << std::endl;
+  graph_.WriteDot(selections_.dumpPath ? file : std::cout,
+                  std::vector<Node*>(nodes_.begin(), nodes_.end()));
 }
 
 void BootRun::RunGraph() {
   std::vector<Node*> roots(nodes_.begin(), nodes_.end());
-  for (InitBarrier* barrier : InitBarrier::All())
+  for (InitBarrier* barrier : InitBarrier::All(graph_))
     roots.push_back(barrier);
   CycleBreaker::BreakCycles(roots);
   Executor executor(static_cast<int>(options_.threadCount), options_.randomize,
@@ -280,10 +241,6 @@ void BootRun::WriteProfilingLog() {
     log.AppendDaemonSection(record);
   else
     log.WriteFresh(record);
-}
-
-void BootRun::HandleSystemLogDaemon() {
-  SyslogDaemon::UpgradeAndReload();
 }
 
 void BootRun::StopCommandExecutor() {

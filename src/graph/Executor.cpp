@@ -50,15 +50,24 @@ void Executor::Enqueue(Node* node) {
 void Executor::WorkerLoop() {
   ScopedLock lock;
   while (!shuttingDown_) {
-    if (readyQueue_.Empty()) {
+    if (readyQueue_.Empty())
       lock.Wait(workAvailable_);
-      continue;
-    }
-    Node* node = readyQueue_.PopNext(randomize_ ? &random_ : nullptr);
-    GlobalMutex().unlock();
-    node->Process(*this);
-    GlobalMutex().lock();
+    else
+      ProcessNext();
   }
+}
+
+void Executor::RunQueued() {
+  ScopedLock lock;
+  while (!readyQueue_.Empty())
+    ProcessNext();
+}
+
+void Executor::ProcessNext() {
+  Node* node = readyQueue_.PopNext(randomize_ ? &random_ : nullptr);
+  GlobalMutex().unlock();
+  node->Process(*this);
+  GlobalMutex().lock();
 }
 
 }  // namespace kickstand

@@ -27,10 +27,17 @@ class Executor {
 
   /// Hands a node that has just become queued to the workers.
   void Enqueue(Node* node);
+  /// For a pool without workers: runs queued nodes on the calling thread,
+  /// most urgent first, until none is queued. Tests drive the graph one
+  /// step at a time this way, with no thread and no timing.
+  void RunQueued();
 
  private:
   void StartWorkers(int threadCount);
   void WorkerLoop();
+  /// Takes the most urgent queued node and processes it; the caller holds
+  /// the global lock exactly once, and holds it again afterwards.
+  void ProcessNext();
   void Shutdown();
 
   std::condition_variable_any workAvailable_;

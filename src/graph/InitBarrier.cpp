@@ -1,58 +1,39 @@
 #include "graph/InitBarrier.h"
 
-#include <map>
+#include <memory>
 
-#include "core/RunOptions.h"
-#include "graph/PriorityBarrier.h"
+#include "graph/Graph.h"
 #include "platform/Log.h"
-#include "platform/SystemInfoImpl.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
-namespace {
 
-// std::string compares characters as unsigned bytes: the registry order is
-// byte-wise, shorter prefix first.
-std::map<std::string, InitBarrier*>& Registry() {
-  static auto* registry = new std::map<std::string, InitBarrier*>();
-  return *registry;
-}
+InitBarrier::InitBarrier(Graph& graph, const std::string& name)
+    : Node(name, 1), graph_(graph) {}
 
-}  // namespace
-
-InitBarrier::InitBarrier(const std::string& name) : Node(name, 1) {}
-
-InitBarrier* InitBarrier::Get(const std::string& name, bool create) {
+InitBarrier* InitBarrier::Get(Graph& graph, const std::string& name, bool create) {
   ScopedLock lock;
-  auto found = Registry().find(name);
-  if (found != Registry().end())
+  auto found = graph.Registry().find(name);
+  if (found != graph.Registry().end())
     return found->second;
   if (!create)
     return nullptr;
-  auto* barrier = new InitBarrier(name);
+  auto* barrier = graph.Adopt(std::make_unique<InitBarrier>(graph, name));
   barrier->Register(name);
   return barrier;
 }
 
-std::vector<InitBarrier*> InitBarrier::All() {
+std::vector<InitBarrier*> InitBarrier::All(Graph& graph) {
   ScopedLock lock;
   std::vector<InitBarrier*> all;
-  for (const auto& entry : Registry())
+  for (const auto& entry : graph.Registry())
     all.push_back(entry.second);
   return all;
 }
 
-void InitBarrier::ClearRegistry() {
-  ScopedLock lock;
-  for (const auto& entry : Registry())
-    delete entry.second;
-  Registry().clear();
-  PriorityBarrier::ClearPriorities();
-}
-
 void InitBarrier::Register(const std::string& name) {
   ScopedLock lock;
-  Registry()[name] = this;
+  graph_.Registry()[name] = this;
 }
 
 void InitBarrier::Activate() {
@@ -60,8 +41,8 @@ void InitBarrier::Activate() {
   if (!Dependencies().empty())
     return;
   std::string text = MissingProviderText();
-  if (!RunOptions::Instance().invoke)
-    OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
+  if (graph_.alert)
+    graph_.alert(text);
   Log_Level(3, "%s\n", text.c_str());
 }
 

@@ -6,21 +6,21 @@
 
 namespace kickstand {
 
+class Graph;
+
 /// A named barrier: started once all its providers have started; the
-/// plugins that require it start after it. Barriers are kept in one
-/// process-wide registry in byte-wise name order and never freed.
+/// plugins that require it start after it. Barriers are kept in their
+/// graph's registry in byte-wise name order.
 class InitBarrier : public Node {
  public:
-  explicit InitBarrier(const std::string& name);
+  /// A barrier of graph, owned by it but not yet registered.
+  InitBarrier(Graph& graph, const std::string& name);
 
   /// The registered barrier of that name, whatever its class; when there is
   /// none, a new InitBarrier if create is set, else null.
-  static InitBarrier* Get(const std::string& name, bool create);
+  static InitBarrier* Get(Graph& graph, const std::string& name, bool create);
   /// Every registered barrier in name order.
-  static std::vector<InitBarrier*> All();
-  /// Frees every barrier and forgets every priority, for a process that
-  /// builds more than one graph (the tests); no node may still refer to one.
-  static void ClearRegistry();
+  static std::vector<InitBarrier*> All(Graph& graph);
 
   /// Enters this barrier under name, replacing any entry of that name.
   void Register(const std::string& name);
@@ -28,6 +28,9 @@ class InitBarrier : public Node {
   /// The missing-provider check.
   void Activate() override;
   std::string DotAttributes() const override { return " shape=box"; }
+
+ protected:
+  Graph& graph_;
 
  private:
   std::string MissingProviderText() const;

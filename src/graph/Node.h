@@ -14,7 +14,13 @@ class Executor;
 class Node {
  public:
   enum State : uint32_t {
-    Idle, StartPending, StopPending, StartQueued, StopQueued, Started, Stopped
+    Idle,          // not yet asked to start or stop
+    StartPending,  // asked to start; waits for its dependencies
+    StopPending,   // asked to stop; waits for its dependants
+    StartQueued,   // in the ready queue, to be started by a worker
+    StopQueued,    // in the ready queue, to be stopped by a worker
+    Started,       // its start work returned, or it was marked started
+    Stopped        // its stop work returned
   };
 
   Node(const std::string& name, uint32_t schedulingClass);

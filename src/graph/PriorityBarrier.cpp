@@ -1,44 +1,34 @@
 #include "graph/PriorityBarrier.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "graph/Graph.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
-namespace {
-
-std::vector<uint32_t>& Priorities() {
-  static auto* priorities = new std::vector<uint32_t>();
-  return *priorities;
-}
-
-}  // namespace
 
 std::string PriorityBarrier::NameOf(uint32_t priority) {
   return "_<->_priority_<->_" + std::to_string(priority);
 }
 
-PriorityBarrier* PriorityBarrier::Get(uint32_t priority) {
+PriorityBarrier* PriorityBarrier::Get(Graph& graph, uint32_t priority) {
   ScopedLock lock;
-  if (InitBarrier* existing = InitBarrier::Get(NameOf(priority), false))
+  if (InitBarrier* existing = InitBarrier::Get(graph, NameOf(priority), false))
     return dynamic_cast<PriorityBarrier*>(existing);
-  return new PriorityBarrier(priority);
-}
-
-void PriorityBarrier::ClearPriorities() {
-  ScopedLock lock;
-  Priorities().clear();
+  return graph.Adopt(std::unique_ptr<PriorityBarrier>(new PriorityBarrier(graph, priority)));
 }
 
 PriorityBarrier* PriorityBarrier::AtIndex(size_t index) {
-  return dynamic_cast<PriorityBarrier*>(InitBarrier::Get(NameOf(Priorities()[index]), false));
+  return dynamic_cast<PriorityBarrier*>(
+      InitBarrier::Get(graph_, NameOf(graph_.Priorities()[index]), false));
 }
 
-PriorityBarrier::PriorityBarrier(uint32_t priority)
-    : InitBarrier(NameOf(priority)), priority_(priority) {
+PriorityBarrier::PriorityBarrier(Graph& graph, uint32_t priority)
+    : InitBarrier(graph, NameOf(priority)), priority_(priority) {
   ScopedLock lock;
-  std::vector<uint32_t>& list = Priorities();
+  std::vector<uint32_t>& list = graph_.Priorities();
   auto position = std::lower_bound(list.begin(), list.end(), priority);
   size_t index = static_cast<size_t>(position - list.begin());
   list.insert(position, priority);
@@ -63,7 +53,7 @@ void PriorityBarrier::AdoptNextPriority(PriorityBarrier* next) {
 }
 
 size_t PriorityBarrier::Index() {
-  std::vector<uint32_t>& list = Priorities();
+  std::vector<uint32_t>& list = graph_.Priorities();
   if (indexHint_ < list.size() && list[indexHint_] == priority_)
     return indexHint_;
   indexHint_ = static_cast<uint32_t>(std::find(list.begin(), list.end(), priority_) - list.begin());

@@ -10,11 +10,9 @@ namespace kickstand {
 /// and every member waits for the barrier of the next lower priority.
 class PriorityBarrier : public InitBarrier {
  public:
-  /// The barrier of that priority, created and chained in when missing;
-  /// null when its name belongs to a barrier of another class.
-  static PriorityBarrier* Get(uint32_t priority);
-  /// Forgets the priority list (see InitBarrier::ClearRegistry).
-  static void ClearPriorities();
+  /// The barrier of that priority in graph, created and chained in when
+  /// missing; null when its name belongs to a barrier of another class.
+  static PriorityBarrier* Get(Graph& graph, uint32_t priority);
 
   /// The caller holds the global lock across Get and AddMember.
   void AddMember(Node* plugin);
@@ -24,9 +22,9 @@ class PriorityBarrier : public InitBarrier {
   std::string DotAttributes() const override { return " shape=trapezium"; }
 
  private:
-  explicit PriorityBarrier(uint32_t priority);
+  PriorityBarrier(Graph& graph, uint32_t priority);
   static std::string NameOf(uint32_t priority);
-  static PriorityBarrier* AtIndex(size_t index);
+  PriorityBarrier* AtIndex(size_t index);
   void AdoptNextPriority(PriorityBarrier* next);
   size_t Index();
 

@@ -3,22 +3,21 @@
 #include <fstream>
 
 #include "core/Process.h"
+#include "graph/BarrierLinks.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
-#include "platform/Spawner.h"
-#include "plugins/BarrierLinks.h"
 #include "util/Exception.h"
 
 namespace kickstand {
 
-DebugPlugin::DebugPlugin(const std::string& name,
+DebugPlugin::DebugPlugin(const PluginContext& context, const std::string& name,
                          const std::vector<std::string>& requiredBarriers,
                          const std::vector<std::string>& providedBarriers,
                          const std::string& command)
-    : Plugin(name), command_(command) {
-  LinkRequiredBarriers(*this, requiredBarriers);
-  LinkProvidedBarriers(*this, providedBarriers);
+    : Plugin(context, name), command_(command) {
+  LinkRequiredBarriers(context.graph, *this, requiredBarriers);
+  LinkProvidedBarriers(context.graph, *this, providedBarriers);
   apiVersion_ = 1;
 }
 
@@ -30,7 +29,7 @@ std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
 }
 
 void DebugPlugin::Start() {
-  int status = RunShellCommand(platform::Spawner::System(), command_);
+  int status = RunShellCommand(context_.spawner, command_);
   bool exitCode = (status >> 8) & 0xff;
   bool signal = status & 0x7f;
   if (exitCode || signal)

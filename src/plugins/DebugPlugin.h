@@ -11,10 +11,12 @@ namespace kickstand {
 /// failure is only logged: dependants always follow.
 class DebugPlugin : public Plugin {
  public:
-  DebugPlugin(const std::string& name, const std::vector<std::string>& requiredBarriers,
+  DebugPlugin(const PluginContext& context, const std::string& name,
+              const std::vector<std::string>& requiredBarriers,
               const std::vector<std::string>& providedBarriers, const std::string& command);
-  explicit DebugPlugin(const DebugEntry& entry)
-      : DebugPlugin(entry.name, entry.requiredBarriers, entry.providedBarriers, entry.command) {}
+  DebugPlugin(const PluginContext& context, const DebugEntry& entry)
+      : DebugPlugin(context, entry.name, entry.requiredBarriers, entry.providedBarriers,
+                    entry.command) {}
 
   /// The entries of the debug configuration file; none when it is missing.
   static std::vector<DebugEntry> ReadConfiguration();

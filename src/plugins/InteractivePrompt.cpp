@@ -6,8 +6,7 @@
 
 #include "core/RunOptions.h"
 #include "platform/Log.h"
-#include "plugins/Plugin.h"
-#include "plugins/SystemConsole.h"
+#include "plugins/Console.h"
 
 namespace kickstand {
 namespace {
@@ -37,11 +36,6 @@ bool IsAnswer(int c) {
 }
 
 }  // namespace
-
-InteractivePrompt::Outcome InteractivePrompt::Ask(Plugin& plugin) {
-  static SystemConsole console;
-  return InteractivePrompt(console, RunOptions::Instance()).Step(plugin.Name());
-}
 
 InteractivePrompt::Outcome InteractivePrompt::Step(const std::string& name) {
   if (!PassesRequiresGate(name))

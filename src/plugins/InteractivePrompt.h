@@ -4,7 +4,6 @@
 namespace kickstand {
 
 class Console;
-class Plugin;
 class RunOptions;
 
 /// The console question asked before each plugin in interactive mode:
@@ -13,9 +12,9 @@ class RunOptions;
 class InteractivePrompt {
  public:
   enum Outcome { Proceed, Skip };
-  /// Asks on the system console about plugin.
-  static Outcome Ask(Plugin& plugin);
 
+  /// options is the run's own record: continuing without further questions
+  /// clears its interactive flag, which the profiling log then shows.
   InteractivePrompt(Console& console, RunOptions& options)
       : console_(console), options_(options) {}
   Outcome Step(const std::string& name);

@@ -2,22 +2,16 @@
 
 #include <fstream>
 
-#include "commandexec/TarncliExecutor.h"
-#include "plugins/BarrierLinks.h"
+#include "graph/BarrierLinks.h"
 #include "plugins/JSONDescription.h"
 #include "plugins/RunCommands.h"
 #include "util/Exception.h"
 
 namespace kickstand {
-namespace {
 
-void ExecuteInCommandExecutor(const std::string& commandLine) {
-  TarncliExecutor::GetInstance()->Execute(commandLine);
-}
-
-}  // namespace
-
-JSONPlugin::JSONPlugin(const std::string& name, const std::string& path) : Plugin(name) {
+JSONPlugin::JSONPlugin(const PluginContext& context, const std::string& name,
+                       const std::string& path)
+    : Plugin(context, name) {
   std::ifstream file(path);
   if (!file.is_open())
     throw InvalidPluginException(path, "no such file or directory");
@@ -34,12 +28,12 @@ void JSONPlugin::Accept(JSONDescription& description) {
   startCommands_ = std::move(description.startCommands);
   supportsHostProfile_ = description.supportsHostProfile;
   hostProfileCommands_ = std::move(description.hostProfileCommands);
-  LinkRequiredBarriers(*this, description.requiredBarriers);
-  LinkProvidedBarriers(*this, description.providedBarriers);
+  LinkRequiredBarriers(context_.graph, *this, description.requiredBarriers);
+  LinkProvidedBarriers(context_.graph, *this, description.providedBarriers);
 }
 
 void JSONPlugin::Start() {
-  RunCommands("start", Name(), startCommands_, ExecuteInCommandExecutor);
+  RunCommands("start", Name(), startCommands_, context_.runCommandLine);
 }
 
 bool JSONPlugin::SupportsHostProfile() {
@@ -49,7 +43,7 @@ bool JSONPlugin::SupportsHostProfile() {
 void JSONPlugin::ApplyHostProfile() {
   if (apiVersion_ < 2)
     throw NotImplementedException("json_plugin::ApplyHostProfile");
-  RunCommands("apply_host_profile", Name(), hostProfileCommands_, ExecuteInCommandExecutor);
+  RunCommands("apply_host_profile", Name(), hostProfileCommands_, context_.runCommandLine);
 }
 
 }  // namespace kickstand

@@ -8,13 +8,13 @@ namespace kickstand {
 
 struct JSONDescription;
 
-/// A plugin described by a JSON file whose operations are command lines
-/// run in the command executor process.
+/// A plugin described by a JSON file whose operations are command lines,
+/// run by the context's command line runner (the command executor process).
 class JSONPlugin : public Plugin {
  public:
   /// Throws InvalidPluginException when the file cannot be used; barriers
   /// are linked only once the whole description was accepted.
-  JSONPlugin(const std::string& name, const std::string& path);
+  JSONPlugin(const PluginContext& context, const std::string& name, const std::string& path);
 
   void Start() override;
   bool SupportsHostProfile() override;

@@ -4,7 +4,7 @@
 #include <dlfcn.h>
 #include <vector>
 
-#include "plugins/BarrierLinks.h"
+#include "graph/BarrierLinks.h"
 #include "plugins/NativePluginInterface.h"
 #include "plugins/RunNativeExecutor.h"
 #include "util/Exception.h"
@@ -56,8 +56,9 @@ std::vector<std::string> Strings(const char* const* list) {
 
 }  // namespace
 
-NativePlugin::NativePlugin(const std::string& name, const std::string& path)
-    : Plugin(name), path_(path) {
+NativePlugin::NativePlugin(const PluginContext& context, const std::string& name,
+                           const std::string& path)
+    : Plugin(context, name), path_(path) {
   SharedObject object(path);
   auto* operations = static_cast<const KickstandNativeOperations*>(object.Symbol("operations"));
   auto* metadata = static_cast<const KickstandNativeMetadata*>(object.Symbol("metadata"));
@@ -69,8 +70,8 @@ NativePlugin::NativePlugin(const std::string& name, const std::string& path)
 }
 
 void NativePlugin::Accept(const KickstandNativeMetadata& metadata) {
-  LinkProvidedBarriers(*this, Strings(metadata.providedBarriers));
-  LinkRequiredBarriers(*this, Strings(metadata.requiredBarriers));
+  LinkProvidedBarriers(context_.graph, *this, Strings(metadata.providedBarriers));
+  LinkRequiredBarriers(context_.graph, *this, Strings(metadata.requiredBarriers));
   if (apiVersion_ < 3)
     return;
   for (const std::string& flag : Strings(metadata.requiredFlags))

@@ -13,7 +13,7 @@ class NativePlugin : public Plugin {
  public:
   /// Throws when the object cannot be loaded or its metadata is unusable;
   /// barriers are linked only once the metadata was accepted.
-  NativePlugin(const std::string& name, const std::string& path);
+  NativePlugin(const PluginContext& context, const std::string& name, const std::string& path);
 
   void Start() override;
   bool SupportsHostProfile() override;

@@ -2,11 +2,12 @@
 
 #include <boost/filesystem.hpp>
 
-#include "core/KernelLog.h"
+#include "core/Clock.h"
 #include "core/RunOptions.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
+#include "plugins/ActivationObserver.h"
 #include "plugins/InteractivePrompt.h"
 #include "util/Exception.h"
 #include "util/GlobalLock.h"
@@ -33,8 +34,8 @@ bool HostProfilePresent() {
   return present;
 }
 
-Plugin::Plugin(const std::string& name, uint32_t schedulingClass)
-    : Node(name, schedulingClass) {}
+Plugin::Plugin(const PluginContext& context, const std::string& name, uint32_t schedulingClass)
+    : Node(name, schedulingClass), context_(context) {}
 
 int64_t Plugin::DurationUs() const {
   return (static_cast<int64_t>(endTime_.tv_sec) - startTime_.tv_sec) * 1000000 +
@@ -42,47 +43,40 @@ int64_t Plugin::DurationUs() const {
 }
 
 void Plugin::Activate() {
-  RunOptions& options = RunOptions::Instance();
-  gettimeofday(&startTime_, nullptr);
-  if (options.interactive && InteractivePrompt::Ask(*this) == InteractivePrompt::Skip)
+  startTime_ = context_.clock.Now();
+  if (Skipped())
     return;
-  const char* name = Name().c_str();
-  if (options.trace)
-    Log_Level(5, "starting execution of plugin: %s\n", name);
-  KernelLogMessage("Activating Kickstand plugin %s.", name);
-  std::string failure;
-  bool succeeded = RunWork(failure);
-  gettimeofday(&endTime_, nullptr);
-  if (options.trace)
-    Log_Level(5, "completed execution of plugin: %s (took %lld us)\n", name,
-              static_cast<long long>(DurationUs()));
-  if (succeeded)
-    KernelLogMessage("Kickstand plugin %s activated.", name);
-  else
-    KernelLogMessage("Kickstand plugin %s activation failed: %s", name, failure.c_str());
+  context_.observer.Started(*this);
+  std::optional<std::string> failure = RunWork();
+  endTime_ = context_.clock.Now();
+  context_.observer.Finished(*this, failure);
 }
 
-bool Plugin::RunWork(std::string& failure) {
-  const std::string& method = RunOptions::Instance().method;
+bool Plugin::Skipped() {
+  return context_.options.interactive && context_.prompt &&
+         context_.prompt->Step(Name()) == InteractivePrompt::Skip;
+}
+
+std::optional<std::string> Plugin::RunWork() {
+  const std::string& method = context_.options.method;
   try {
     if (method.empty()) {
       RunDefaultOperation();
-      return true;
+      return std::nullopt;
     }
     if (InvokeMethod(method))
-      return true;
-    failure = "Method invocation failed";
+      return std::nullopt;
+    return "Method invocation failed";
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());
-    failure = e.what();
+    return std::string(e.what());
   } catch (const std::exception& e) {
     Log_Level(2, "unhandled exception whilst processing %s: %s\n", Name().c_str(), e.what());
-    failure = e.what();
+    return std::string(e.what());
   } catch (...) {
     Log_Level(2, "ignoring unknown exception whilst processing %s ...\n", Name().c_str());
-    failure = "unknown exception";
+    return "unknown exception";
   }
-  return false;
 }
 
 void Plugin::RunDefaultOperation() {

@@ -1,19 +1,22 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <sys/time.h>
 
 #include "graph/Node.h"
+#include "plugins/PluginContext.h"
 
 namespace kickstand {
 
 /// Abstract base of the plugin kinds. Activation runs the start (or
 /// apply-host-profile, or the invoked) operation, times it and contains
-/// every failure, so a failed plugin still releases its dependants.
+/// every failure, so a failed plugin still releases its dependants. What is
+/// logged around it is left to the context's observer.
 class Plugin : public Node {
  public:
-  explicit Plugin(const std::string& name, uint32_t schedulingClass = 1);
+  Plugin(const PluginContext& context, const std::string& name, uint32_t schedulingClass = 1);
 
   void Activate() override;
   std::string DotAttributes() const override { return ""; }
@@ -35,6 +38,7 @@ class Plugin : public Node {
   int64_t DurationUs() const;
 
  protected:
+  const PluginContext& context_;
   int32_t apiVersion_ = -1;
   bool runOnce_ = false;
   std::string pluginVersion_;
@@ -42,7 +46,9 @@ class Plugin : public Node {
   std::set<std::string> disablingFlags_;
 
  private:
-  bool RunWork(std::string& failure);
+  bool Skipped();
+  /// Why the work failed, if it did.
+  std::optional<std::string> RunWork();
   void RunDefaultOperation();
 
   timeval startTime_{0, 0};

@@ -7,6 +7,7 @@
 #include <boost/regex.hpp>
 
 #include "core/RunOptions.h"
+#include "graph/Graph.h"
 #include "platform/Log.h"
 #include "platform/SystemInfoImpl.h"
 #include "plugins/DebugPlugin.h"
@@ -23,11 +24,11 @@ void ReportLoadFailure(const std::string& text) {
   Log_Level(3, "%s\n", text.c_str());
 }
 
-void AppendDebugPlugins(const std::string& name, const std::vector<DebugEntry>& entries,
-                        std::deque<Plugin*>& plugins) {
+void AppendDebugPlugins(const PluginContext& context, const std::string& name,
+                        const std::vector<DebugEntry>& entries, std::deque<Plugin*>& plugins) {
   for (const DebugEntry& entry : entries)
     if (entry.name == name)
-      plugins.push_back(new DebugPlugin(entry));
+      plugins.push_back(context.graph.Adopt(std::make_unique<DebugPlugin>(context, entry)));
 }
 
 std::string SpaceAfterEach(const Flags& flags) {
@@ -113,15 +114,15 @@ PluginFile Describe(const std::string& fileName, size_t dot, const RunOptions& o
 
 /// Null for an unknown extension or a debug file (its plugins are
 /// appended here); throws what the constructor throws.
-std::unique_ptr<Plugin> Construct(const PluginFile& file,
+std::unique_ptr<Plugin> Construct(const PluginContext& context, const PluginFile& file,
                                   const std::vector<DebugEntry>& debugEntries,
                                   std::deque<Plugin*>& plugins) {
   if (file.extension == "so")
-    return std::make_unique<NativePlugin>(file.baseName, file.path);
+    return std::make_unique<NativePlugin>(context, file.baseName, file.path);
   if (file.extension == "json")
-    return std::make_unique<JSONPlugin>(file.baseName, file.path);
+    return std::make_unique<JSONPlugin>(context, file.baseName, file.path);
   if (file.extension == "debug")
-    AppendDebugPlugins(file.baseName, debugEntries, plugins);
+    AppendDebugPlugins(context, file.baseName, debugEntries, plugins);
   else
     Log_Level(3, "ignoring plugin '%s' of unknown type (%s)...\n", file.fileName.c_str(),
               file.extension.c_str());
@@ -129,11 +130,11 @@ std::unique_ptr<Plugin> Construct(const PluginFile& file,
 }
 
 /// Null as well when construction failed: that is reported as a host alert.
-std::unique_ptr<Plugin> ConstructReported(const PluginFile& file,
+std::unique_ptr<Plugin> ConstructReported(const PluginContext& context, const PluginFile& file,
                                           const std::vector<DebugEntry>& debugEntries,
                                           std::deque<Plugin*>& plugins) {
   try {
-    return Construct(file, debugEntries, plugins);
+    return Construct(context, file, debugEntries, plugins);
   } catch (const std::exception& e) {
     ReportLoadFailure("exception occurred whilst loading plugin " + file.fileName + ": " +
                       e.what());
@@ -143,34 +144,34 @@ std::unique_ptr<Plugin> ConstructReported(const PluginFile& file,
   return nullptr;
 }
 
-void KeepOut(std::unique_ptr<Plugin> plugin) {
+void KeepOut(Graph& graph, std::unique_ptr<Plugin> plugin) {
   plugin->MarkStarted();
   // Barriers linked to it must see it started; with no link nothing refers
   // to it any more.
   if (!plugin->Dependencies().empty() || !plugin->Dependants().empty())
-    plugin.release();
+    graph.Adopt(std::move(plugin));
 }
 
 }  // namespace
 
-void LoadPlugin(const std::string& fileName, std::deque<Plugin*>& plugins,
-                std::set<std::string> bootFlags, const std::list<std::string>& denyList,
-                std::set<std::string>& runOnceKeys, const RunOptions& options) {
+void LoadPlugin(const PluginContext& context, const std::string& fileName,
+                std::deque<Plugin*>& plugins, std::set<std::string> bootFlags,
+                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys) {
   size_t dot = fileName.rfind('.');
   if (dot == std::string::npos) {
     Log_Level(3, "ignoring plugin '%s' of unspecified type...\n", fileName.c_str());
     return;
   }
   std::vector<DebugEntry> debugEntries = DebugPlugin::ReadConfiguration();
-  PluginFile file = Describe(fileName, dot, options);
-  std::unique_ptr<Plugin> plugin = ConstructReported(file, debugEntries, plugins);
+  PluginFile file = Describe(fileName, dot, context.options);
+  std::unique_ptr<Plugin> plugin = ConstructReported(context, file, debugEntries, plugins);
   if (!plugin)
     return;
   if (KeptOut(*plugin, file.baseName, bootFlags, denyList)) {
-    KeepOut(std::move(plugin));
+    KeepOut(context.graph, std::move(plugin));
     return;
   }
-  plugins.push_back(plugin.release());
+  plugins.push_back(context.graph.Adopt(std::move(plugin)));
   ApplyRunOnce(*plugins.back(), runOnceKeys);
 }
 

@@ -7,15 +7,15 @@
 namespace kickstand {
 
 class Plugin;
-class RunOptions;
+struct PluginContext;
 
-/// Turns one plugin file name into plugins: classifies it by extension,
-/// constructs the plugin from the plugin directory and applies the deny
-/// list, the boot flags and the run-once keys. Accepted plugins are
-/// appended to plugins; an unusable file raises a host alert. Throws only
-/// when the debug configuration cannot be read.
-void LoadPlugin(const std::string& fileName, std::deque<Plugin*>& plugins,
-                std::set<std::string> bootFlags, const std::list<std::string>& denyList,
-                std::set<std::string>& runOnceKeys, const RunOptions& options);
+/// Turns one plugin file name into plugins of the context's graph:
+/// classifies it by extension, constructs the plugin from the plugin
+/// directory and applies the deny list, the boot flags and the run-once
+/// keys. Accepted plugins are appended to plugins; an unusable file raises a
+/// host alert. Throws only when the debug configuration cannot be read.
+void LoadPlugin(const PluginContext& context, const std::string& fileName,
+                std::deque<Plugin*>& plugins, std::set<std::string> bootFlags,
+                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys);
 
 }  // namespace kickstand

@@ -9,12 +9,10 @@ using kickstand::CycleBreaker;
 using kickstand::Executor;
 using kickstand::Node;
 
-TEST_F(GraphTest, OneWorkerRunsLowestClassThenLongestChainFirst) {
-  // The gate holds the only worker while p, q and r become ready.
-  std::mutex gate;
-  gate.lock();
-  Add("blocker")->action = [&gate] { std::lock_guard<std::mutex> wait(gate); };
-  auto* p = Add("p", 1);
+// Step by step on the calling thread: ready p (class 1, height 0), q (class
+// 1, height 2) and r (class 3, height 5), queued in that order.
+TEST_F(GraphTest, TheLowestClassThenTheLongestChainRunsFirst) {
+  Add("p", 1);
   auto* q = Add("q", 1);
   auto* r = Add("r", 3);
   for (auto [node, length] : {std::pair<Node*, int>{q, 2}, {r, 5}}) {
@@ -24,17 +22,10 @@ TEST_F(GraphTest, OneWorkerRunsLowestClassThenLongestChainFirst) {
       last = below;
     }
   }
-  {
-    Executor executor(1, false, 1);
-    nodes_[0]->ScheduleStart(executor);
-    for (Node* node : {static_cast<Node*>(p), static_cast<Node*>(q), static_cast<Node*>(r)})
-      node->ScheduleStart(executor);
-    gate.unlock();
-    for (Node* node : Nodes()) node->ScheduleStart(executor);
-    for (Node* node : Nodes()) node->WaitStarted();
-  }
-  EXPECT_LT(record_.IndexOf("q"), record_.IndexOf("p"));
-  EXPECT_LT(record_.IndexOf("p"), record_.IndexOf("r"));
+  StartAll(0);
+  // q0 and p tie at height 0; p was queued first.
+  EXPECT_EQ(record_.Events(), (std::vector<std::string>{"q", "q1", "p", "q0", "r", "r4", "r3",
+                                                        "r2", "r1", "r0"}));
 }
 
 TEST_F(GraphTest, RandomTieBreakTakesTheSeededCandidateInQueueOrder) {
@@ -60,7 +51,7 @@ TEST_F(GraphTest, CyclesAreReportedOnceAndBrokenAtAPluginsWait) {
   a->AddDependency(b);
   b->AddDependency(a);
   Plugin("self", {"loop"}, {"loop"});
-  Add("alone")->AddDependency(nodes_.back().get());
+  Add("alone")->AddDependency(nodes_.back());
   Plugin("p", {"x"}, {"y"});
   Plugin("q", {"y"}, {"x"});
   Plugin("dup", {"d"}, {"d", "d"});
@@ -103,7 +94,7 @@ TEST_F(GraphTest, RandomGraphsRunInDependencyOrderOnManyWorkers) {
     }
     StartAll(8, round == 2, round);
     EXPECT_EQ(violations, 0);
-    for (auto& node : nodes_) EXPECT_EQ(node->activations, 1);
+    for (TestNode* node : nodes_) EXPECT_EQ(node->activations, 1);
     Reset();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "graph/BarrierLinks.h"
 #include "graph/Executor.h"
 #include "util/GlobalLock.h"
 
@@ -34,24 +35,20 @@ void TestNode::Activate() {
 }
 
 TestNode* GraphTest::Add(const std::string& name, uint32_t schedulingClass) {
-  nodes_.push_back(std::make_unique<TestNode>(name, record_, schedulingClass));
-  return nodes_.back().get();
+  nodes_.push_back(graph_->Adopt(std::make_unique<TestNode>(name, record_, schedulingClass)));
+  return nodes_.back();
 }
 
 TestNode* GraphTest::Plugin(const std::string& name, const std::vector<std::string>& requires,
                             const std::vector<std::string>& provides) {
   TestNode* node = Add(name);
-  for (const std::string& barrier : requires)
-    node->AddDependency(kickstand::InitBarrier::Get(barrier, true));
-  for (const std::string& barrier : provides)
-    node->AddDependant(kickstand::InitBarrier::Get(barrier, true));
+  kickstand::LinkRequiredBarriers(*graph_, *node, requires);
+  kickstand::LinkProvidedBarriers(*graph_, *node, provides);
   return node;
 }
 
 std::vector<kickstand::Node*> GraphTest::Nodes() const {
-  std::vector<kickstand::Node*> all;
-  for (const auto& node : nodes_) all.push_back(node.get());
-  return all;
+  return std::vector<kickstand::Node*>(nodes_.begin(), nodes_.end());
 }
 
 void GraphTest::StartAll(int threads, bool randomize, uint64_t seed) {
@@ -60,19 +57,20 @@ void GraphTest::StartAll(int threads, bool randomize, uint64_t seed) {
     kickstand::ScopedLock lock;  // as the driver does: no choice before all are scheduled
     for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);
   }
+  if (threads == 0) executor.RunQueued();
   for (kickstand::Node* node : Nodes()) node->WaitStarted();
 }
 
 void GraphTest::StopAll(int threads) {
   kickstand::Executor executor(threads, false, 1);
   for (kickstand::Node* node : Nodes()) node->ScheduleStop(executor);
+  if (threads == 0) executor.RunQueued();
   for (kickstand::Node* node : Nodes()) node->WaitStopped();
 }
 
 void GraphTest::Reset() {
   record_.Clear();
   nodes_.clear();
-  kickstand::InitBarrier::ClearRegistry();
+  graph_ = std::make_unique<kickstand::Graph>();
   testing_support::ClearScratchLogs();
 }
-

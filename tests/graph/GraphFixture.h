@@ -7,6 +7,7 @@
 #include <vector>
 #include <gtest/gtest.h>
 
+#include "graph/Graph.h"
 #include "graph/InitBarrier.h"
 #include "support/ScratchRoot.h"
 
@@ -24,7 +25,7 @@ class RunRecord {
 };
 
 /// A node whose start and stop record its name; an optional action runs
-/// inside Activate (to block, throw or look at its neighbours).
+/// inside Activate (to throw or look at its neighbours).
 class TestNode : public kickstand::Node {
  public:
   TestNode(const std::string& name, RunRecord& record, uint32_t schedulingClass)
@@ -40,26 +41,30 @@ class TestNode : public kickstand::Node {
   RunRecord& record_;
 };
 
-/// Owns the test nodes of one graph and frees its barriers afterwards.
+/// A graph of test nodes, made afresh for each test.
 class GraphTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing_support::ScratchRoot();
     testing_support::ClearScratchLogs();
   }
-  void TearDown() override { kickstand::InitBarrier::ClearRegistry(); }
 
   TestNode* Add(const std::string& name, uint32_t schedulingClass = 1);
   /// A plugin-like node that requires and provides the named barriers.
   TestNode* Plugin(const std::string& name, const std::vector<std::string>& requires,
                    const std::vector<std::string>& provides);
+  kickstand::InitBarrier* Barrier(const std::string& name) {
+    return kickstand::InitBarrier::Get(*graph_, name, false);
+  }
   std::vector<kickstand::Node*> Nodes() const;
-  /// Schedules every node in order on a fresh pool and waits for each.
+  /// Schedules every node in order on a fresh pool and waits for each; with
+  /// no threads the calling thread runs them one step at a time.
   void StartAll(int threads, bool randomize = false, uint64_t seed = 1);
   void StopAll(int threads);
   /// Forgets the graph and what ran, for another round in the same test.
   void Reset();
 
   RunRecord record_;
-  std::vector<std::unique_ptr<TestNode>> nodes_;
+  std::unique_ptr<kickstand::Graph> graph_ = std::make_unique<kickstand::Graph>();
+  std::vector<TestNode*> nodes_;
 };

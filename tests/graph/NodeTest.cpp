@@ -2,7 +2,6 @@
 #include <sstream>
 
 #include "GraphFixture.h"
-#include "core/RunOptions.h"
 #include "graph/PriorityBarrier.h"
 #include "util/GlobalLock.h"
 
@@ -38,7 +37,7 @@ TEST_F(GraphTest, MissingProviderIsReportedNamingRequirersAlertOutsideInvoke) {
       "Kickstand dependency error: Initialization barrier \"net\" is not provided by any "
       "plugin but the following plugins require it: \"a\", \"b\"";
   for (bool invoke : {false, true}) {
-    kickstand::RunOptions::Instance().invoke = invoke;
+    if (invoke) graph_->alert = nullptr;
     Plugin("a", {"net"}, {});
     Plugin("b", {"net"}, {});
     testing::internal::CaptureStderr();
@@ -48,7 +47,6 @@ TEST_F(GraphTest, MissingProviderIsReportedNamingRequirersAlertOutsideInvoke) {
     EXPECT_EQ(record_.Events().size(), 2u);
     Reset();
   }
-  kickstand::RunOptions::Instance().invoke = false;
 }
 
 TEST_F(GraphTest, ProviderMarkedStartedSatisfiesBarrier) {
@@ -80,11 +78,11 @@ TEST_F(GraphTest, PathLengthsAreLongestChainsEvenVeryLongOnes) {
 
 TEST_F(GraphTest, RegistryIsInByteOrder) {
   for (const char* name : {"alpha", "Zeta", "al", "_"})
-    InitBarrier::Get(name, true);
-  PriorityBarrier::Get(9);
-  PriorityBarrier::Get(10);
+    InitBarrier::Get(*graph_, name, true);
+  PriorityBarrier::Get(*graph_, 9);
+  PriorityBarrier::Get(*graph_, 10);
   std::vector<std::string> names;
-  for (InitBarrier* barrier : InitBarrier::All())
+  for (InitBarrier* barrier : InitBarrier::All(*graph_))
     names.push_back(barrier->Name());
   EXPECT_EQ(names, (std::vector<std::string>{"Zeta", "_", "_<->_priority_<->_10",
                                              "_<->_priority_<->_9", "al", "alpha"}));
@@ -95,12 +93,12 @@ TEST_F(GraphTest, PriorityChainBuiltOutOfOrderStartsLowFirstStopsLowLast) {
     for (uint32_t priority : {20u, 10u, 30u, 15u, 20u}) {
       auto* member = Add("s" + std::to_string(priority) + "-" + std::to_string(nodes_.size()), 3);
       kickstand::ScopedLock lock;
-      PriorityBarrier::Get(priority)->AddMember(member);
+      PriorityBarrier::Get(*graph_, priority)->AddMember(member);
     }
   };
   build();
-  EXPECT_EQ(PriorityBarrier::Get(15)->Dependencies(),
-            (std::vector<Node*>{PriorityBarrier::Get(10), nodes_[3].get()}));
+  EXPECT_EQ(PriorityBarrier::Get(*graph_, 15)->Dependencies(),
+            (std::vector<Node*>{PriorityBarrier::Get(*graph_, 10), nodes_[3]}));
   StartAll(4);
   std::vector<std::string> events = record_.Events();
   EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 2),
@@ -116,18 +114,15 @@ TEST_F(GraphTest, PriorityChainBuiltOutOfOrderStartsLowFirstStopsLowLast) {
             (std::vector<std::string>{"stop s15-3", "stop s10-1"}));
 }
 
-TEST_F(GraphTest, DumpWritesLabelsAndEdges) {
+TEST_F(GraphTest, DumpWritesLabelsAndEdgesInTheFrame) {
   auto* p = Plugin("p", {}, {"net"});
   auto* q = Plugin("q \"quoted\"", {"net"}, {});
   std::ostringstream out;
-  p->Dump(out);
-  q->Dump(out);
-  InitBarrier* net = InitBarrier::Get("net", false);
-  net->Dump(out);
+  graph_->WriteDot(out, Nodes());
+  InitBarrier* net = Barrier("net");
   auto id = [](const void* node) { std::ostringstream s; s << node; return s.str(); };
-  EXPECT_EQ(out.str(), id(p) + " [label=\"p\"];\n" + id(p) + " -> " + id(net) + ";\n" +
-                           id(q) + " [label=\"q \"quoted\"\"];\n" +
-                           id(net) + " [label=\"net\" shape=box];\n" +
-                           id(net) + " -> " + id(q) + ";\n");
+  EXPECT_EQ(out.str(), "digraph g {\n" + id(p) + " [label=\"p\"];\n" + id(p) + " -> " + id(net) +
+                           ";\n" + id(q) + " [label=\"q \"quoted\"\"];\n" + id(net) +
+                           " [label=\"net\" shape=box];\n" + id(net) + " -> " + id(q) + ";\n}\n");
   EXPECT_EQ(id(p).substr(0, 2), "0x");
 }

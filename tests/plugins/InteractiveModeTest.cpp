@@ -75,9 +75,10 @@ class ScriptedConsole : public kickstand::Console {
   void RunShell() override {}
   InteractivePrompt::Outcome Step(const std::string& name, const std::string& keys) {
     typed = std::istringstream(keys);
-    return InteractivePrompt(*this, kickstand::RunOptions::Instance()).Step(name);
+    return InteractivePrompt(*this, options).Step(name);
   }
 
+  kickstand::RunOptions options;
   std::istringstream typed;
   std::ostringstream output;
   std::vector<int> switches;
@@ -86,10 +87,8 @@ class ScriptedConsole : public kickstand::Console {
 };
 
 TEST(InteractivePromptTest, EndOfInputExecutesAndOnlyReadModesAreWrittenBack) {
-  kickstand::RunOptions& options = kickstand::RunOptions::Instance();
-  const kickstand::RunOptions saved = options;
-  options.interactive = true;
   ScriptedConsole console;
+  console.options.interactive = true;
   console.modesReadable = false;
   EXPECT_EQ(InteractivePrompt::Proceed, console.Step("a", "x"));
   EXPECT_NE(std::string::npos, console.output.str().find(kExecuted + "\n"));
@@ -98,8 +97,7 @@ TEST(InteractivePromptTest, EndOfInputExecutesAndOnlyReadModesAreWrittenBack) {
   console.Step("b", "c");
   EXPECT_EQ((std::vector<tcflag_t>{ISIG, ICANON | ECHO | ISIG}), console.writtenModes);
   EXPECT_EQ((std::vector<int>{1, 1, 11}), console.switches);
-  EXPECT_FALSE(options.interactive);
-  options = saved;
+  EXPECT_FALSE(console.options.interactive);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "plugins/Plugin.h"
 #include "support/HostTree.h"
 #include "support/ScratchRoot.h"
+#include "support/TestContext.h"
 #include "util/Exception.h"
 
 using kickstand::RunOptions;
@@ -12,11 +13,16 @@ using testing_support::SplitLines;
 
 namespace {
 
+/// Its start takes 1.5 ms on the test's clock, then does what it is told.
 class FakePlugin : public kickstand::Plugin {
  public:
-  FakePlugin(std::function<void()> start, bool hostProfile)
-      : Plugin("p"), start_(std::move(start)), hostProfile_(hostProfile) {}
-  void Start() override { if (start_) start_(); }
+  FakePlugin(const kickstand::PluginContext& context, std::function<void()> start,
+             bool hostProfile)
+      : Plugin(context, "p"), start_(std::move(start)), hostProfile_(hostProfile) {}
+  void Start() override {
+    static_cast<const testing_support::FakeClock&>(context_.clock).Advance(1500);
+    if (start_) start_();
+  }
   bool SupportsHostProfile() override { return hostProfile_; }
   void ApplyHostProfile() override {
     if (!hostProfile_) throw kickstand::NotImplementedException("FakePlugin::ApplyHostProfile");
@@ -39,14 +45,14 @@ struct Case {
 void Check(const Case& c) {
   testing_support::ScratchRoot();
   testing_support::ClearScratchLogs();
-  RunOptions saved = RunOptions::Instance();
-  RunOptions::Instance().method = c.method;
-  RunOptions::Instance().trace = c.trace;
-  FakePlugin plugin(c.start, c.hostProfile);
+  RunOptions options;
+  options.method = c.method;
+  options.trace = c.trace;
+  testing_support::TestContext test(options);
+  FakePlugin plugin(test.context, c.start, c.hostProfile);
   testing::internal::CaptureStderr();
   plugin.Activate();
   std::vector<std::string> log = SplitLines(testing::internal::GetCapturedStderr());
-  RunOptions::Instance() = saved;
   ASSERT_EQ(log.size(), c.log.size()) << c.method << " " << c.kernel;
   for (size_t i = 0; i < log.size(); ++i)
     EXPECT_EQ(log[i].rfind(c.log[i], 0), 0u) << log[i];
@@ -65,7 +71,8 @@ TEST(Activation, EveryOutcomeOfTheStartOperationIsContained) {
            {"", false, false, nullptr, {kStart}, kActivated},
            {"", true, false, [] { throw std::runtime_error("boom"); },
             {"starting execution of plugin: p", kStart,
-             "unhandled exception whilst processing p: boom", "completed execution of plugin: p"},
+             "unhandled exception whilst processing p: boom",
+             "completed execution of plugin: p (took 1500 us)"},
             kFailed + "boom"},
            {"", false, false, [] { throw 7; },
             {kStart, "ignoring unknown exception whilst processing p ..."},

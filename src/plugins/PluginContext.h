@@ -1,0 +1,31 @@
+#pragma once
+#include "plugins/RunCommands.h"
+
+namespace platform {
+class Spawner;
+}
+
+namespace kickstand {
+
+class ActivationObserver;
+class Clock;
+class Graph;
+class InteractivePrompt;
+class RunOptions;
+
+/// What every plugin of a run shares, given by the run that creates them:
+/// the graph it links into, the run options, the clock, the process seam,
+/// who hears about activations, the interactive prompt, and how a JSON
+/// plugin's command lines are run.
+struct PluginContext {
+  Graph& graph;
+  const RunOptions& options;
+  const Clock& clock;
+  platform::Spawner& spawner;
+  ActivationObserver& observer;
+  /// Asked before each plugin while options.interactive is set.
+  InteractivePrompt* prompt;
+  CommandLineRunner runCommandLine;
+};
+
+}  // namespace kickstand

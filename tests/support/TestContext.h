@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "core/RunOptions.h"
+#include "graph/Graph.h"
+#include "plugins/ActivationObserver.h"
+#include "plugins/KernelLogObserver.h"
+#include "plugins/PluginContext.h"
+#include "plugins/TraceObserver.h"
+#include "support/Fakes.h"
+
+namespace testing_support {
+
+/// What a run gives its plugins, for plugins made in a test: a graph of
+/// their own, options, a fake clock, the kernel log (and with trace the
+/// trace) listening, and JSON command lines recorded instead of run. The
+/// runner throws for lines listed in failing.
+struct TestContext {
+  TestContext() { Listen(); }
+  explicit TestContext(const kickstand::RunOptions& given) : options(given) { Listen(); }
+  void Listen() {
+    if (options.trace) observers.Add(trace);
+    observers.Add(kernelLog);
+  }
+
+  kickstand::Graph graph;
+  kickstand::RunOptions options;
+  FakeClock clock;
+  FakeSpawner spawner;
+  kickstand::TraceObserver trace;
+  kickstand::KernelLogObserver kernelLog;
+  kickstand::ActivationObservers observers;
+  std::vector<std::string> commandLines, failing;
+  kickstand::PluginContext context{graph, options, clock, spawner, observers, nullptr,
+                                   [this](const std::string& line) {
+                                     commandLines.push_back(line);
+                                     for (const std::string& bad : failing)
+                                       if (bad == line) throw std::runtime_error("failed: " + line);
+                                   }};
+};
+
+}  // namespace testing_support
