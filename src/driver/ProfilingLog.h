@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <deque>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <sys/time.h>
 #include <vector>
@@ -34,6 +35,16 @@ struct ProfilingRecord {
                                  const std::deque<Plugin*>& nodes, const RunOptions& options);
 };
 
+/// What a profiling log says about the last boot it records: the entries
+/// and run times of its last fresh section.
+struct RecordedBoot {
+  ProfilingRecord record;  // its uptimeSeconds stays 0: see kernelMicroseconds
+  uint64_t kernelMicroseconds = 0;
+  /// Lines of the section that did not parse (garbage, a time out of range,
+  /// an end before its start); they are left out.
+  size_t skippedLines = 0;
+};
+
 /// The boot profiling log. A boot replaces it with a fresh log; daemon runs
 /// append a section. Failures are logged, never thrown: the previous log
 /// then stays as it was.
@@ -46,6 +57,9 @@ class ProfilingLog {
 
   /// UTC, "2026-01-31 23:59:07.000042"; leaves the fill character at '0'.
   static void WriteTimestamp(std::ostream& out, const timeval& time);
+
+  /// The last boot the log text records; nothing when it records none.
+  static std::optional<RecordedBoot> ReadLastBoot(std::istream& in);
 
  private:
   static void WriteEntries(std::ostream& out, const ProfilingRecord& record, const char* kind);

@@ -1,71 +1,118 @@
-#include <algorithm>
+#include "driver/ProfilingLog.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <gtest/gtest.h>
-#include <regex>
 
 #include "support/HostTree.h"
+#include "support/ScratchRoot.h"
 
 namespace {
 
-using testing_support::RunResult;
+using kickstand::ProfilingLog;
+using kickstand::ProfilingRecord;
+using testing_support::ReadScratchFile;
 
-const std::string kZero = "1970-01-01 00:00:00.000000";
-const std::string kTime = R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{6}))";
+const char kLog[] = "/var/log/sysboot.log";
 
-std::string UtcNow(int offset) {
-  char text[32];
-  time_t now = time(nullptr) + offset;
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", gmtime(&now));
-  return text;
+ProfilingRecord Record() {
+  ProfilingRecord record;
+  record.start = {1769903947, 42};  // 2026-01-31 23:59:07.000042 UTC
+  record.end = {1769903948, 999999};
+  record.uptimeSeconds = 73;
+  record.entries = {{"p1", {1769903947, 500}, {1769903948, 0}}, {"never", {0, 0}, {0, 0}}};
+  record.parallel = record.randomize = true;
+  record.randomSeed = -17;
+  return record;
 }
 
-// A boot, two daemon runs and an invoke run in one tree; three debug plugins p1, p2, p3.
-TEST(ProfilingLogTest, BootLogThenDaemonSectionsInUtc) {
+// Local time would shift every time stamp: the log is in UTC whatever TZ says.
+TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtc) {
+  ProfilingLog log(testing_support::ScratchRoot() + kLog);
+  remove((testing_support::ScratchRoot() + kLog).c_str());
+  setenv("TZ", "XYZ-5:30", 1);
+  tzset();
+  testing::internal::CaptureStderr();
+  log.AppendDaemonSection(Record());  // nothing to append to yet
+  EXPECT_EQ("unable to log daemon profiling information: failed to write to temp file: No such "
+            "file or directory.\n", testing::internal::GetCapturedStderr());
+  log.WriteFresh(Record());
+  log.AppendDaemonSection(Record());
+  unsetenv("TZ");
+  tzset();
+  const std::string ran = "[2026-01-31 23:59:07.000500 - 2026-01-31 23:59:08.000000] ";
+  const std::string never = "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] ";
+  const std::string times = ": 2026-01-31 23:59:07.000042\n End";
+  const std::string options = ": 2026-01-31 23:59:08.999999\n Verbose: 0\n Parallel: 1\n"
+                              " Randomize: 1\n Interactive Mode: 0\n Random Seed: -17\n";
+  EXPECT_EQ("OZKernel Initialization Time: 73000000\n" + ran + "sysboot: p1\n" + never +
+                "sysboot: never\n=== Kickstand configuration info ===\n Start" + times +
+                options + ran + "daemon: p1\n" + never + "daemon: never\n" +
+                "=== Daemon configuration info ===\n Start Daemon" + times + " Daemon" + options,
+            ReadScratchFile(kLog));
+}
+
+TEST(ProfilingLogTest, TheLastBootIsReadBackAndBadLinesAreSkippedAndCounted) {
+  ProfilingLog(testing_support::ScratchRoot() + kLog).WriteFresh(Record());
+  const std::string late = "[2026-01-31 23:59:09.000000 - 2026-01-31 23:59:08.000000]";
+  std::istringstream text("OZKernel Initialization Time: 1\n" + ReadScratchFile(kLog) +
+                          late + " sysboot: backwards\n" + "garbage\n[2026-13-31 23:59:0" +
+                          std::string(1 << 20, 'x') + "\n[2026-01-31 23:5\n" +
+                          "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] daemon: d\n" +
+                          "nothing read from here on\n");
+  auto boot = ProfilingLog::ReadLastBoot(text);
+  ASSERT_TRUE(boot);
+  EXPECT_EQ(73000000u, boot->kernelMicroseconds);
+  EXPECT_EQ(4u, boot->skippedLines);
+  ProfilingRecord written = Record(), read = boot->record;
+  ASSERT_EQ(2u, read.entries.size());
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(written.entries[i].name, read.entries[i].name);
+    EXPECT_EQ(written.entries[i].start.tv_usec, read.entries[i].start.tv_usec);
+    EXPECT_EQ(written.entries[i].end.tv_sec, read.entries[i].end.tv_sec);
+  }
+  EXPECT_EQ(written.end.tv_usec, read.end.tv_usec);
+  EXPECT_TRUE(read.parallel && read.randomize && !read.verbose);
+  EXPECT_EQ(-17, read.randomSeed);
+  std::istringstream none("garbage\n");
+  EXPECT_FALSE(ProfilingLog::ReadLastBoot(none));
+}
+
+// A boot, two daemon runs and an invoke run in one tree; p1, p2, p3 run in
+// that order.
+TEST(ProfilingLogRun, BootsReplaceTheLogDaemonRunsAppendInvokeRunsLeaveIt) {
   testing_support::HostTree tree;
   tree.Write("/etc/halvex/kickstand/debug.conf", "p1: :b1:true\np2:b1:b2:true\np3:b2: :true\n");
   std::string plugins = "--plugin-directory=" + tree.Path("/usr/libexec/kickstand/plugins");
-  RunResult orphan = tree.Run({"--daemon", "--method=start"});
-  EXPECT_TRUE(orphan.Logged("warning: unable to log daemon profiling information: failed to "
-                            "write to temp file: No such file or directory.")) << orphan.out;
-  setenv("TZ", "XYZ-5:30", 1);  // local time would shift every time stamp
-  std::vector<std::string> times = {UtcNow(0)};
-  RunResult boot = tree.Run({"--randomize=17", plugins});
+  auto lastBoot = [&] {
+    std::ifstream file(tree.Path(kLog));
+    return ProfilingLog::ReadLastBoot(file);
+  };
+  tree.Run({"--randomize=17", plugins});
   tree.Run({"--daemon", "--method=start"});
   tree.Run({"--daemon", "--method=start", "--parallel"});
-  times.push_back(UtcNow(1));
-  unsetenv("TZ");
-  std::string log = tree.Read("/var/log/sysboot.log");
+  std::string log = tree.Read(kLog);
   tree.Run({"--invoke", "--method=start", "--plugin=p1", plugins});
-  EXPECT_EQ(log, tree.Read("/var/log/sysboot.log"));
-
-  std::string node = R"(\[)" + kTime + " - " + kTime + R"(\] sysboot: p)";
-  std::vector<std::string> patterns = {
-      R"(OZKernel Initialization Time: \d*000000)", node + "1", node + "2", node + "3",
-      "=== Kickstand configuration info ===", " Start: " + kTime, " End: " + kTime,
-      " Verbose: 0", " Parallel: 0", " Randomize: 1", " Interactive Mode: 0", " Random Seed: 17"};
-  for (std::string parallel : {"0", "1"})
-    patterns.insert(patterns.end(),
-                    {"=== Daemon configuration info ===", " Start Daemon: " + kTime,
-                     " End Daemon: " + kTime, " Verbose: 0", " Parallel: " + parallel,
-                     " Randomize: 0", " Interactive Mode: 0", R"( Random Seed: \d+)"});
-  std::vector<std::string> lines = tree.ReadLines("/var/log/sysboot.log");
-  ASSERT_EQ(patterns.size(), lines.size()) << boot.out << log;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::smatch match;
-    EXPECT_TRUE(std::regex_match(lines[i], match, std::regex(patterns[i]))) << lines[i];
-    for (size_t group = 1; group < match.size(); ++group)
-      times.insert(times.end() - 1, match[group]);
-  }
-  ASSERT_EQ(14u, times.size());
-  std::rotate(times.begin() + 1, times.begin() + 7, times.begin() + 8);  // run start first
-  EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << testing::PrintToString(times);
+  EXPECT_EQ(log, tree.Read(kLog));
+  EXPECT_EQ(28u, tree.ReadLines(kLog).size());
+  auto boot = lastBoot();
+  ASSERT_TRUE(boot && boot->record.entries.size() == 3 && boot->skippedLines == 0) << log;
+  std::vector<timeval> times{boot->record.start};
+  for (const auto& entry : boot->record.entries)
+    times.insert(times.end(), {entry.start, entry.end});
+  times.push_back(boot->record.end);
+  for (size_t i = 1; i < times.size(); ++i)
+    EXPECT_FALSE(timercmp(&times[i], &times[i - 1], <)) << log;
+  EXPECT_EQ(17, boot->record.randomSeed);
 
   tree.Run({"--init", "--dump-dependency-tree", plugins});
-  lines = tree.ReadLines("/var/log/sysboot.log");
-  ASSERT_EQ(12u, lines.size());
-  for (char n : {'1', '2', '3'})
-    EXPECT_EQ("[" + kZero + " - " + kZero + "] sysboot: p" + n, lines[n - '0']);
+  boot = lastBoot();
+  ASSERT_TRUE(boot && boot->record.entries.size() == 3);
+  for (const auto& entry : boot->record.entries)
+    EXPECT_TRUE(entry.start.tv_sec == 0 && entry.end.tv_sec == 0) << entry.name;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "core/RunOptions.h"
+#include "graph/InitBarrier.h"
+#include "plugins/JSONPlugin.h"
 #include "plugins/Plugin.h"
 #include "support/HostTree.h"
 #include "support/ScratchRoot.h"
@@ -100,6 +102,25 @@ TEST(Activation, InvokedMethodsReportFailuresAsMethodInvocationFailed) {
             {kStart, "unknown exception whilst attempting to execute method 'start' on plugin 'p'"},
             kFailed + "Method invocation failed"}})
     Check(c);
+}
+
+TEST(Activation, AJSONPluginRunsEveryCommandLineAndFailsOnceForAnyFailure) {
+  testing_support::ScratchRoot();
+  testing_support::ClearScratchLogs();
+  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1,
+      "requires": ["net"], "provides": []}, "operations": {"start": ["a --x=1", "bad", "c"]}})");
+  testing_support::TestContext test;
+  test.failing = {"bad"};
+  kickstand::JSONPlugin plugin(test.context, "j", testing_support::ScratchRoot() + "/j.json");
+  EXPECT_EQ(plugin.Dependencies().at(0), kickstand::InitBarrier::Get(test.graph, "net", false));
+  testing::internal::CaptureStderr();
+  plugin.Activate();
+  const std::string failed = "j->start() failed: error while executing the cli";
+  EXPECT_EQ("executing start plugin: j\nfailed: bad\nMethod invocation failed: " + failed + "\n",
+            testing::internal::GetCapturedStderr());
+  EXPECT_EQ(test.commandLines, (std::vector<std::string>{"a --x=1", "bad", "c"}));
+  EXPECT_EQ("Activating Kickstand plugin j.\nKickstand plugin j activation failed: " + failed + "\n",
+            testing_support::ReadScratchFile("/var/log/kernel.log"));
 }
 
 // The host profile decision is made once per process; this run of the
