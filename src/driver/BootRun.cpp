@@ -25,6 +25,7 @@
 #include "platform/Log.h"
 #include "platform/ProcessorCount.h"
 #include "platform/Spawner.h"
+#include "platform/SystemInfoImpl.h"
 #include "platform/TarnConfigStore.h"
 #include "plugins/Plugin.h"
 #include "util/GlobalLock.h"
@@ -49,6 +50,10 @@ void ExecuteInCommandExecutor(const std::string& commandLine) {
   TarncliExecutor::GetInstance()->Execute(commandLine);
 }
 
+void HostAlert(const std::string& text) {
+  OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
+}
+
 }  // namespace
 
 BootRun::BootRun(int argc, char** argv, char** envp, const Clock& clock)
@@ -58,7 +63,7 @@ BootRun::BootRun(int argc, char** argv, char** envp, const Clock& clock)
       clock_(clock),
       prompt_(console_, options_),
       context_{graph_,      options_, clock_, platform::Spawner::System(),
-               observers_, &prompt_, ExecuteInCommandExecutor} {
+               observers_, &prompt_, ExecuteInCommandExecutor, HostAlert} {
   options_.environment = envp;
 }
 
@@ -190,7 +195,10 @@ void BootRun::RunGraph() {
   std::vector<Node*> roots(nodes_.begin(), nodes_.end());
   for (InitBarrier* barrier : InitBarrier::All(graph_))
     roots.push_back(barrier);
-  CycleBreaker::BreakCycles(roots);
+  CycleBreaker::BreakCycles(roots, [](const std::string& report) {
+    Log_Level(2, "%s\n", report.c_str());
+    HostAlert(report);
+  });
   Executor executor(static_cast<int>(options_.threadCount), options_.randomize,
                     static_cast<uint64_t>(options_.randomSeed));
   ScheduleAndWait(executor);

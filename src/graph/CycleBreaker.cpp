@@ -5,8 +5,6 @@
 
 #include "graph/InitBarrier.h"
 #include "graph/Node.h"
-#include "platform/Log.h"
-#include "platform/SystemInfoImpl.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
@@ -84,13 +82,6 @@ size_t EdgeToDrop(const std::vector<Node*>& cycle) {
   return cycle.size() - 1;
 }
 
-std::string Report(const std::vector<Node*>& cycle) {
-  std::string text = "Kickstand dependency error: " + CycleBreaker::Describe(cycle);
-  Log_Level(2, "%s\n", text.c_str());
-  OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
-  return text;
-}
-
 }  // namespace
 
 std::string CycleBreaker::Describe(const std::vector<Node*>& cycle) {
@@ -105,14 +96,16 @@ std::string CycleBreaker::Describe(const std::vector<Node*>& cycle) {
 }
 
 // Cycles are rare, so each broken one simply starts a fresh walk.
-std::vector<std::string> CycleBreaker::BreakCycles(const std::vector<Node*>& roots) {
+std::vector<std::string> CycleBreaker::BreakCycles(
+    const std::vector<Node*>& roots, const std::function<void(const std::string&)>& report) {
   ScopedLock lock;
   std::vector<std::string> reports;
   for (;;) {
     std::vector<Node*> cycle = CycleFinder().Find(roots);
     if (cycle.empty())
       return reports;
-    reports.push_back(Report(cycle));
+    reports.push_back("Kickstand dependency error: " + Describe(cycle));
+    report(reports.back());
     size_t drop = EdgeToDrop(cycle);
     cycle[drop]->RemoveDependency(cycle[(drop + 1) % cycle.size()]);
   }

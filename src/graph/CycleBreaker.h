@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,11 @@ class Node;
 class CycleBreaker {
  public:
   /// Walks the graph from roots along dependencies. Every cycle found is
-  /// reported at level 2 and as a host alert, and one of its edges removed
-  /// (every copy of it). Returns the report texts in the order found.
-  static std::vector<std::string> BreakCycles(const std::vector<Node*>& roots);
+  /// reported ("Kickstand dependency error: " and its description) and one
+  /// of its edges removed (every copy of it). Returns the report texts in the
+  /// order found.
+  static std::vector<std::string> BreakCycles(
+      const std::vector<Node*>& roots, const std::function<void(const std::string&)>& report);
 
   /// `dependency cycle "a" -> "b" -> "a"; ignoring the dependency of "b" on "a"`
   /// for a cycle in which each node waits for the next.

@@ -1,4 +1,7 @@
 #pragma once
+#include <functional>
+#include <string>
+
 #include "plugins/RunCommands.h"
 
 namespace platform {
@@ -15,8 +18,8 @@ class RunOptions;
 
 /// What every plugin of a run shares, given by the run that creates them:
 /// the graph it links into, the run options, the clock, the process seam,
-/// who hears about activations, the interactive prompt, and how a JSON
-/// plugin's command lines are run.
+/// who hears about activations, the interactive prompt, how a JSON plugin's
+/// command lines are run, and where load failures are raised.
 struct PluginContext {
   Graph& graph;
   const RunOptions& options;
@@ -26,6 +29,8 @@ struct PluginContext {
   /// Asked before each plugin while options.interactive is set.
   InteractivePrompt* prompt;
   CommandLineRunner runCommandLine;
+  /// Where discovery's host alerts go (a plugin file that cannot be used).
+  std::function<void(const std::string& text)> alert;
 };
 
 }  // namespace kickstand

@@ -9,7 +9,6 @@
 #include "core/RunOptions.h"
 #include "graph/Graph.h"
 #include "platform/Log.h"
-#include "platform/SystemInfoImpl.h"
 #include "plugins/DebugPlugin.h"
 #include "plugins/JSONPlugin.h"
 #include "plugins/NativePlugin.h"
@@ -19,8 +18,9 @@ namespace {
 
 using Flags = std::set<std::string>;
 
-void ReportLoadFailure(const std::string& text) {
-  OzkCtl::System::SystemInfoImpl().SetSystemAlert(text);
+void ReportLoadFailure(const PluginContext& context, const std::string& text) {
+  if (context.alert)
+    context.alert(text);
   Log_Level(3, "%s\n", text.c_str());
 }
 
@@ -136,10 +136,10 @@ std::unique_ptr<Plugin> ConstructReported(const PluginContext& context, const Pl
   try {
     return Construct(context, file, debugEntries, plugins);
   } catch (const std::exception& e) {
-    ReportLoadFailure("exception occurred whilst loading plugin " + file.fileName + ": " +
+    ReportLoadFailure(context, "exception occurred whilst loading plugin " + file.fileName + ": " +
                       e.what());
   } catch (...) {
-    ReportLoadFailure("unknown exception occurred whilst loading plugin " + file.fileName);
+    ReportLoadFailure(context, "unknown exception occurred whilst loading plugin " + file.fileName);
   }
   return nullptr;
 }

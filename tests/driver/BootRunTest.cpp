@@ -44,12 +44,19 @@ TEST(BootRun, HelpAndOptionErrorsEndTheRunAtOnce) {
   EXPECT_FALSE(tree.Exists("/var/lib/configstore/end-autoconf"));
 }
 
-TEST(BootRun, EmptyPluginDirectoryRunsTheWholeSequence) {
+TEST(BootRun, TheWholeSequenceRunsAndACycleIsReportedAndBroken) {
   HostTree tree;
   boost::filesystem::create_directories(tree.Path("/stateless.tgz"));  // serial, still fine
+  tree.Write("/etc/halvex/kickstand/debug.conf", "self:loop:loop:true\n");
   RunResult run = tree.Run({"--parallel"});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_TRUE(run.Logged("info: Launching Executor"));
+  const std::string cycle = "Kickstand dependency error: dependency cycle \"self\" -> \"loop\" -> "
+                            "\"self\"; ignoring the dependency of \"self\" on \"loop\"";
+  EXPECT_TRUE(run.Logged("error: " + cycle)) << run.out;
+  EXPECT_EQ(tree.Read("/var/log/alerts.log"), cycle + "\n");
+  EXPECT_NE(tree.Read("/var/log/kernel.log").find("Kickstand plugin self activated."),
+            std::string::npos);
   EXPECT_EQ(tree.Read("/var/lib/configstore/end-autoconf"), "EndAutoConf\n");
   EXPECT_EQ(tree.Read("/var/lib/configstore/cleanup-boot-state"), "CleanupBootState\n");
   EXPECT_EQ(tree.ReadLines("/var/log/progress.log"),

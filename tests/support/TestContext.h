@@ -14,8 +14,8 @@ namespace testing_support {
 
 /// What a run gives its plugins, for plugins made in a test: a graph of
 /// their own, options, a fake clock, the kernel log (and with trace the
-/// trace) listening, and JSON command lines recorded instead of run. The
-/// runner throws for lines listed in failing.
+/// trace) listening, and JSON command lines and load failures recorded
+/// instead of run and raised. The runner throws for lines listed in failing.
 struct TestContext {
   TestContext() { Listen(); }
   explicit TestContext(const kickstand::RunOptions& given) : options(given) { Listen(); }
@@ -31,13 +31,14 @@ struct TestContext {
   kickstand::TraceObserver trace;
   kickstand::KernelLogObserver kernelLog;
   kickstand::ActivationObservers observers;
-  std::vector<std::string> commandLines, failing;
+  std::vector<std::string> commandLines, failing, alerts;
   kickstand::PluginContext context{graph, options, clock, spawner, observers, nullptr,
                                    [this](const std::string& line) {
                                      commandLines.push_back(line);
                                      for (const std::string& bad : failing)
                                        if (bad == line) throw std::runtime_error("failed: " + line);
-                                   }};
+                                   },
+                                   [this](const std::string& text) { alerts.push_back(text); }};
 };
 
 }  // namespace testing_support
