@@ -4,6 +4,7 @@
 
 #include "core/Process.h"
 #include "graph/BarrierLinks.h"
+#include "platform/ExitStatus.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
@@ -29,12 +30,11 @@ std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
 }
 
 void DebugPlugin::Start() {
-  int status = RunShellCommand(context_.spawner, command_);
-  bool exitCode = (status >> 8) & 0xff;
-  bool signal = status & 0x7f;
-  if (exitCode || signal)
+  // The message shows the raw wait status, as the shell's caller got it.
+  platform::ExitStatus status(RunShellCommand(context_.spawner, command_));
+  if (!status.Succeeded())
     Log_Level(5, "debug injection '%s' returned %#08x\n", Name().c_str(),
-              static_cast<unsigned>(status));
+              static_cast<unsigned>(status.Raw()));
 }
 
 void DebugPlugin::ApplyHostProfile() {

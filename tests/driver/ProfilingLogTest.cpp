@@ -7,8 +7,10 @@
 #include <sstream>
 #include <gtest/gtest.h>
 
+#include "core/RunOptions.h"
 #include "support/HostTree.h"
 #include "support/ScratchRoot.h"
+#include "support/TestContext.h"
 
 namespace {
 
@@ -18,35 +20,42 @@ using testing_support::ReadScratchFile;
 
 const char kLog[] = "/var/log/sysboot.log";
 
+/// Two plugins on a clock set to 2026-01-31 23:59:07.000042 UTC: p1 starts
+/// 458 us into the run and takes 1.5 ms; "never" never runs.
 ProfilingRecord Record() {
-  ProfilingRecord record;
-  record.start = {1769903947, 42};  // 2026-01-31 23:59:07.000042 UTC
-  record.end = {1769903948, 999999};
-  record.uptimeSeconds = 73;
-  record.entries = {{"p1", {1769903947, 500}, {1769903948, 0}}, {"never", {0, 0}, {0, 0}}};
-  record.parallel = record.randomize = true;
-  record.randomSeed = -17;
-  return record;
+  testing_support::ScratchRoot();
+  kickstand::RunOptions options;
+  options.parallel = options.randomize = true;
+  options.randomSeed = -17;
+  testing_support::TestContext test(options);
+  test.clock.now = {1769903947, 42};
+  const timeval start = test.clock.Now();
+  testing_support::TestPlugin p1(test, "p1"), never(test, "never");
+  test.clock.Advance(458);
+  p1.Activate();
+  test.clock.Advance(998999);
+  return ProfilingRecord::FromRun(start, test.clock.Now(), 73, {&p1, &never}, test.options);
 }
 
 // Local time would shift every time stamp: the log is in UTC whatever TZ says.
 TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtc) {
+  const ProfilingRecord record = Record();
   ProfilingLog log(testing_support::ScratchRoot() + kLog);
   remove((testing_support::ScratchRoot() + kLog).c_str());
   setenv("TZ", "XYZ-5:30", 1);
   tzset();
   testing::internal::CaptureStderr();
-  log.AppendDaemonSection(Record());  // nothing to append to yet
+  log.AppendDaemonSection(record);  // nothing to append to yet
   EXPECT_EQ("unable to log daemon profiling information: failed to write to temp file: No such "
             "file or directory.\n", testing::internal::GetCapturedStderr());
-  log.WriteFresh(Record());
-  log.AppendDaemonSection(Record());
+  log.WriteFresh(record);
+  log.AppendDaemonSection(record);
   unsetenv("TZ");
   tzset();
-  const std::string ran = "[2026-01-31 23:59:07.000500 - 2026-01-31 23:59:08.000000] ";
+  const std::string ran = "[2026-01-31 23:59:07.000500 - 2026-01-31 23:59:07.002000] ";
   const std::string never = "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] ";
   const std::string times = ": 2026-01-31 23:59:07.000042\n End";
-  const std::string options = ": 2026-01-31 23:59:08.999999\n Verbose: 0\n Parallel: 1\n"
+  const std::string options = ": 2026-01-31 23:59:08.000999\n Verbose: 0\n Parallel: 1\n"
                               " Randomize: 1\n Interactive Mode: 0\n Random Seed: -17\n";
   EXPECT_EQ("OZKernel Initialization Time: 73000000\n" + ran + "sysboot: p1\n" + never +
                 "sysboot: never\n=== Kickstand configuration info ===\n Start" + times +
@@ -56,7 +65,8 @@ TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtc) {
 }
 
 TEST(ProfilingLogTest, TheLastBootIsReadBackAndBadLinesAreSkippedAndCounted) {
-  ProfilingLog(testing_support::ScratchRoot() + kLog).WriteFresh(Record());
+  const ProfilingRecord written = Record();
+  ProfilingLog(testing_support::ScratchRoot() + kLog).WriteFresh(written);
   const std::string late = "[2026-01-31 23:59:09.000000 - 2026-01-31 23:59:08.000000]";
   std::istringstream text("OZKernel Initialization Time: 1\n" + ReadScratchFile(kLog) +
                           late + " sysboot: backwards\n" + "garbage\n[2026-13-31 23:59:0" +
@@ -67,7 +77,7 @@ TEST(ProfilingLogTest, TheLastBootIsReadBackAndBadLinesAreSkippedAndCounted) {
   ASSERT_TRUE(boot);
   EXPECT_EQ(73000000u, boot->kernelMicroseconds);
   EXPECT_EQ(4u, boot->skippedLines);
-  ProfilingRecord written = Record(), read = boot->record;
+  const ProfilingRecord& read = boot->record;
   ASSERT_EQ(2u, read.entries.size());
   for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(written.entries[i].name, read.entries[i].name);

@@ -15,26 +15,6 @@ using testing_support::SplitLines;
 
 namespace {
 
-/// Its start takes 1.5 ms on the test's clock, then does what it is told.
-class FakePlugin : public kickstand::Plugin {
- public:
-  FakePlugin(const kickstand::PluginContext& context, std::function<void()> start,
-             bool hostProfile)
-      : Plugin(context, "p"), start_(std::move(start)), hostProfile_(hostProfile) {}
-  void Start() override {
-    static_cast<const testing_support::FakeClock&>(context_.clock).Advance(1500);
-    if (start_) start_();
-  }
-  bool SupportsHostProfile() override { return hostProfile_; }
-  void ApplyHostProfile() override {
-    if (!hostProfile_) throw kickstand::NotImplementedException("FakePlugin::ApplyHostProfile");
-  }
-
- private:
-  std::function<void()> start_;
-  bool hostProfile_;
-};
-
 struct Case {
   std::string method;
   bool trace;
@@ -51,7 +31,7 @@ void Check(const Case& c) {
   options.method = c.method;
   options.trace = c.trace;
   testing_support::TestContext test(options);
-  FakePlugin plugin(test.context, c.start, c.hostProfile);
+  testing_support::TestPlugin plugin(test, "p", c.start, c.hostProfile);
   testing::internal::CaptureStderr();
   plugin.Activate();
   std::vector<std::string> log = SplitLines(testing::internal::GetCapturedStderr());
@@ -93,7 +73,7 @@ TEST(Activation, InvokedMethodsReportFailuresAsMethodInvocationFailed) {
            {"apply_host_profile", false, false, nullptr,
             {"executing host profile plugin: p",
              "unable to invoke method 'apply_host_profile' on plugin 'p': method "
-             "`FakePlugin::ApplyHostProfile' is not implemented"},
+             "`TestPlugin::ApplyHostProfile' is not implemented"},
             kFailed + "Method invocation failed"},
            {"start", false, false, [] { throw kickstand::MethodFailedException("start", "p", "x"); },
             {kStart, "Method invocation failed: p->start() failed: x"},

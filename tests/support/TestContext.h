@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -6,9 +8,11 @@
 #include "graph/Graph.h"
 #include "plugins/ActivationObserver.h"
 #include "plugins/KernelLogObserver.h"
+#include "plugins/Plugin.h"
 #include "plugins/PluginContext.h"
 #include "plugins/TraceObserver.h"
 #include "support/Fakes.h"
+#include "util/Exception.h"
 
 namespace testing_support {
 
@@ -39,6 +43,31 @@ struct TestContext {
                                        if (bad == line) throw std::runtime_error("failed: " + line);
                                    },
                                    [this](const std::string& text) { alerts.push_back(text); }};
+};
+
+/// A plugin whose start takes `took` microseconds on the test's clock and
+/// then does what it is told.
+class TestPlugin : public kickstand::Plugin {
+ public:
+  TestPlugin(TestContext& test, const std::string& name, std::function<void()> start = nullptr,
+             bool hostProfile = false)
+      : Plugin(test.context, name), clock_(test.clock), start_(std::move(start)),
+        hostProfile_(hostProfile) {}
+  void Start() override {
+    clock_.Advance(took);
+    if (start_) start_();
+  }
+  bool SupportsHostProfile() override { return hostProfile_; }
+  void ApplyHostProfile() override {
+    if (!hostProfile_) throw kickstand::NotImplementedException("TestPlugin::ApplyHostProfile");
+  }
+
+  unsigned long took = 1500;
+
+ private:
+  const FakeClock& clock_;
+  std::function<void()> start_;
+  bool hostProfile_;
 };
 
 }  // namespace testing_support
