@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo bench fuzz soak clean
+.PHONY: all deps build test demo package bench fuzz soak clean
 
 all: build
 
@@ -20,6 +20,10 @@ test: build
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# The Debian package, $(BUILD)/kickstand_VERSION_ARCH.deb (CPack).
+package: build
+	cmake --build $(BUILD) --target package
 
 # Release build in build-bench; runs every benchmark and prints one table of
 # medians and their ratios to baselines measured in the same run.

@@ -1,7 +1,7 @@
 #include "platform/ProductState.h"
 
 const char* ProductState_GetName() { return "kickstand"; }
-const char* ProductState_GetVersion() { return "1.0.0"; }
+const char* ProductState_GetVersion() { return KICKSTAND_VERSION; }
 const char* ProductState_GetBuildNumberString() { return "build-0"; }
 
 const char* ProductState_GetCompilationOption() {

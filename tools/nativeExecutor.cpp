@@ -9,7 +9,7 @@
 #include <cstring>
 #include <dlfcn.h>
 
-#include "plugins/NativePluginInterface.h"
+#include "kickstand/native_plugin.h"
 
 namespace {
 

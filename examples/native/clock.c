@@ -4,7 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "plugins/NativePluginInterface.h"
+#include <kickstand/native_plugin.h>
 
 static const char* const requiredBarriers[] = {"network", NULL};
 static const char* const providedBarriers[] = {"time", NULL};

@@ -1,22 +1,15 @@
 #include "plugins/NativePlugin.h"
 
-#include <cstddef>
 #include <dlfcn.h>
 #include <vector>
 
 #include "graph/BarrierLinks.h"
-#include "plugins/NativePluginInterface.h"
+#include "kickstand/native_plugin.h"
 #include "plugins/RunNativeExecutor.h"
 #include "util/Exception.h"
 
 namespace kickstand {
 namespace {
-
-static_assert(offsetof(KickstandNativeMetadata, requiredBarriers) == 8, "metadata layout");
-static_assert(offsetof(KickstandNativeMetadata, pluginVersion) == 24, "metadata layout");
-static_assert(offsetof(KickstandNativeMetadata, runOnce) == 32, "metadata layout");
-static_assert(offsetof(KickstandNativeMetadata, disablingFlags) == 48, "metadata layout");
-static_assert(offsetof(KickstandNativeOperations, applyHostProfile) == 8, "operations layout");
 
 /// A shared object mapped for as long as this object lives.
 class SharedObject {

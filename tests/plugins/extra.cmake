@@ -3,7 +3,7 @@
 function(add_native_test_plugin name)
   add_library(native_${name} MODULE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/native_plugin.c)
   target_compile_definitions(native_${name} PRIVATE ${ARGN})
-  target_include_directories(native_${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(native_${name} PRIVATE kickstand_plugin_sdk)
   string(TOUPPER ${name} upper)
   target_compile_definitions(test_plugins PRIVATE
     NATIVE_PLUGIN_${upper}="$<TARGET_FILE:native_${name}>")

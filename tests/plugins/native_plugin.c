@@ -8,7 +8,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "plugins/NativePluginInterface.h"
+#include <kickstand/native_plugin.h>
 
 #ifndef VERSION
 #define VERSION 3
