@@ -1,10 +1,12 @@
 #include "plugins/JSONPlugin.h"
 
-#include <fstream>
+#include <boost/iostreams/device/file_descriptor.hpp>
+#include <boost/iostreams/stream.hpp>
 
 #include "commandexec/TarncliExecutor.h"
 #include "plugins/BarrierLinks.h"
 #include "plugins/JSONDescription.h"
+#include "plugins/OpenPluginFile.h"
 #include "plugins/RunCommands.h"
 #include "util/Exception.h"
 
@@ -18,9 +20,8 @@ void ExecuteInCommandExecutor(const std::string& commandLine) {
 }  // namespace
 
 JSONPlugin::JSONPlugin(const std::string& name, const std::string& path) : Plugin(name) {
-  std::ifstream file(path);
-  if (!file.is_open())
-    throw InvalidPluginException(path, "no such file or directory");
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> file(OpenPluginFile(path), io::close_handle);
   JSONDescription description = JSONDescription::Parse(path, file);
   Accept(description);
 }

@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <vector>
 
 #include "plugins/BarrierLinks.h"
 #include "plugins/NativePluginInterface.h"
+#include "plugins/OpenPluginFile.h"
 #include "plugins/RunNativeExecutor.h"
 #include "util/Exception.h"
 
@@ -22,6 +24,7 @@ static_assert(offsetof(KickstandNativeOperations, applyHostProfile) == 8, "opera
 class SharedObject {
  public:
   explicit SharedObject(const std::string& path) : path_(path) {
+    close(OpenPluginFile(path));  // dlopen would wait on a FIFO
     dlerror();
     handle_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     if (!handle_)
