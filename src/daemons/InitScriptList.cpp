@@ -12,8 +12,17 @@
 namespace kickstand {
 namespace {
 
-// "<path> <priority> ..."; a line without a readable priority is skipped.
-void ReadInitScripts(std::istream& in, InitScriptList& list) {
+InitScriptList ReadPipe(int fd) {
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> in(fd, io::never_close_handle);
+  in.exceptions(std::ios::badbit);
+  return ReadInitScripts(in);
+}
+
+}  // namespace
+
+InitScriptList ReadInitScripts(std::istream& in) {
+  InitScriptList list;
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     std::string path;
@@ -21,16 +30,8 @@ void ReadInitScripts(std::istream& in, InitScriptList& list) {
     if (fields >> path >> priority)
       list.emplace(priority, path);
   }
+  return list;
 }
-
-void ReadPipe(int fd, InitScriptList& list) {
-  namespace io = boost::iostreams;
-  io::stream<io::file_descriptor_source> in(fd, io::never_close_handle);
-  in.exceptions(std::ios::badbit);
-  ReadInitScripts(in, list);
-}
-
-}  // namespace
 
 InitScriptList ListInitScripts() {
   InitScriptList list;
@@ -41,7 +42,7 @@ InitScriptList ListInitScripts() {
   int fd = fileno(pipe);
   try {
     if (fd > 0)
-      ReadPipe(fd, list);
+      list = ReadPipe(fd);
   } catch (...) {
     pclose(pipe);
     throw Exception("Failed obtaining list of init.d scripts");
