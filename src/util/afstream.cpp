@@ -97,9 +97,13 @@ void afstream::open_append(const std::string& destination, std::ios_base::openmo
 void afstream::commit() {
   if (temporaryPath_.empty() || destination_.empty())
     throw std::runtime_error("commit invoked on an unknown destination");
+  bool writing = is_open();
   flush();
   if (!rdbuf()->close())
     setstate(std::ios_base::failbit);
+  // A write that failed, on a full disk say, must not replace the destination.
+  if (writing && !good())
+    throw std::runtime_error("unable to write '" + destination_ + "': " + ErrorText(errno));
   SyncFile(temporaryPath_);
   errno = 0;
   struct stat status;
