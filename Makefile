@@ -29,10 +29,14 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	python3 bench/run_all.py --build build-bench
 
-# SOAK_BOOTS boots in one host tree, the command executor killed in each.
+# SOAK_BOOTS boots in one host tree, the command executor killed in each;
+# then DURABILITY_KILLS boots killed while they replace the run-once record
+# and the profiling log.
 SOAK_BOOTS ?= 50
+DURABILITY_KILLS ?= 200
 soak: build
 	python3 tests/soak/soak.py --kickstand $(BUILD)/kickstand --boots $(SOAK_BOOTS)
+	python3 tests/soak/durability.py --kickstand $(BUILD)/kickstand --kills $(DURABILITY_KILLS)
 
 # Every libFuzzer target, tests/fuzz/fuzz_<target>.cpp with its seeds in
 # tests/fuzz/corpus/<target>/, runs for FUZZ_TIME seconds; new inputs collect
