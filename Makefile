@@ -33,26 +33,28 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	python3 bench/run_all.py --build build-bench
 
-# SOAK_BOOTS boots in one host tree, the command executor killed in each.
+# SOAK_BOOTS boots in one host tree, the command executor killed in each;
+# then DURABILITY_KILLS boots killed while they replace the run-once record
+# and the profiling log.
 SOAK_BOOTS ?= 50
+DURABILITY_KILLS ?= 200
 soak: build
 	python3 tests/soak/soak.py --kickstand $(BUILD)/kickstand --boots $(SOAK_BOOTS)
+	python3 tests/soak/durability.py --kickstand $(BUILD)/kickstand --kills $(DURABILITY_KILLS)
 
-# Each libFuzzer target runs for FUZZ_TIME seconds from its seed corpus;
-# new inputs collect in build-fuzz/corpus/<target>.
+# Every libFuzzer target, tests/fuzz/fuzz_<target>.cpp with its seeds in
+# tests/fuzz/corpus/<target>/, runs for FUZZ_TIME seconds; new inputs collect
+# in build-fuzz/corpus/<target>, the reproducer of a crash in
+# build-fuzz/crashes/<target>/. A new target needs no line here.
 FUZZ_TIME ?= 20
-FUZZ_TARGETS = json_description debug_configuration run_once_record profiling_log
+FUZZ_TARGETS = $(patsubst tests/fuzz/fuzz_%.cpp,%,$(wildcard tests/fuzz/fuzz_*.cpp))
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
 
 fuzz: deps
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 	  -DKICKSTAND_FUZZ=ON -DKICKSTAND_TESTS=OFF -DCMAKE_CXX_FLAGS="$(FUZZ_FLAGS)"
 	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
-	for target in $(FUZZ_TARGETS); do \
-	  mkdir -p build-fuzz/corpus/$$target && \
-	  build-fuzz/tests/fuzz/fuzz_$$target -max_total_time=$(FUZZ_TIME) \
-	    build-fuzz/corpus/$$target tests/fuzz/corpus/$$target || exit 1; \
-	done
+	tests/fuzz/run.sh build-fuzz $(FUZZ_TIME) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD) build-*

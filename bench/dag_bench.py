@@ -12,7 +12,6 @@ Every figure is the median of --rounds runs; the runners take turns within
 each round so that load from elsewhere hits all of them alike."""
 
 import argparse
-import ctypes
 import json
 import os
 import shutil
@@ -26,9 +25,8 @@ from datetime import datetime, timezone
 import layered_dag
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
-from tree_processes import await_quiet  # noqa: E402
+from tree_processes import await_quiet, become_subreaper  # noqa: E402
 
-PR_SET_CHILD_SUBREAPER = 36
 SHELL_SAMPLES = 120
 SEED = 20261205
 OTHER_SEEDS = 40
@@ -170,7 +168,7 @@ def main():
     for tool in ("make", "ninja"):
         if not shutil.which(tool):
             sys.exit(f"{tool} is missing: run scripts/install-deps.sh")
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    become_subreaper()
 
     scratch = tempfile.mkdtemp(prefix="kdag.")
     try:

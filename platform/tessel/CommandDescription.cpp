@@ -12,13 +12,6 @@ namespace {
 
 using nlohmann::json;
 
-json Parse(const std::string& file) {
-  std::ifstream in(file);
-  if (!in)
-    throw std::runtime_error(std::string("cannot open it: ") + strerror(errno));
-  return json::parse(in, nullptr, true, true);
-}
-
 bool IsPathWord(const json& word) {
   return word.is_string() && !word.get<std::string>().empty() &&
          word.get<std::string>().compare(0, 2, "--") != 0;
@@ -68,7 +61,14 @@ std::vector<CommandDescription::Parameter> ReadParameters(const json& descriptio
 }  // namespace
 
 CommandDescription CommandDescription::Load(const std::string& file) {
-  json description = Parse(file);
+  std::ifstream in(file);
+  if (!in)
+    throw std::runtime_error(std::string("cannot open it: ") + strerror(errno));
+  return Parse(file, in);
+}
+
+CommandDescription CommandDescription::Parse(const std::string& file, std::istream& in) {
+  json description = json::parse(in, nullptr, true, true);
   if (!description.is_object())
     throw std::runtime_error("a command description must be a JSON object");
   CommandDescription command;

@@ -1,4 +1,5 @@
 #pragma once
+#include <istream>
 #include <list>
 #include <string>
 #include <vector>
@@ -20,8 +21,12 @@ struct CommandDescription {
   std::string program;
   std::vector<Parameter> parameters;
 
-  /// Throws std::runtime_error saying what makes the file unusable.
+  /// Throws std::runtime_error saying what makes the file unusable, or
+  /// nlohmann::json::exception for text that is not JSON (or holds a
+  /// number too large).
   static CommandDescription Load(const std::string& file);
+  /// As Load, with the file's text read from in.
+  static CommandDescription Parse(const std::string& file, std::istream& in);
   const Parameter* FindParameter(const std::string& name) const;
 };
 

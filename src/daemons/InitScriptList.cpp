@@ -14,8 +14,17 @@
 namespace kickstand {
 namespace {
 
-// "<path> <priority> ..."; a line without a readable priority is skipped.
-void ReadInitScripts(std::istream& in, InitScriptList& list) {
+InitScriptList ReadPipe(int fd) {
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> in(fd, io::never_close_handle);
+  in.exceptions(std::ios::badbit);
+  return ReadInitScripts(in);
+}
+
+}  // namespace
+
+InitScriptList ReadInitScripts(std::istream& in) {
+  InitScriptList list;
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     std::string path;
@@ -23,16 +32,8 @@ void ReadInitScripts(std::istream& in, InitScriptList& list) {
     if (fields >> path >> priority)
       list.emplace(priority, path);
   }
+  return list;
 }
-
-void ReadPipe(int fd, InitScriptList& list) {
-  namespace io = boost::iostreams;
-  io::stream<io::file_descriptor_source> in(fd, io::never_close_handle);
-  in.exceptions(std::ios::badbit);
-  ReadInitScripts(in, list);
-}
-
-}  // namespace
 
 InitScriptList ListInitScripts(platform::Spawner& spawner) {
   InitScriptList list;
@@ -48,7 +49,7 @@ InitScriptList ListInitScripts(platform::Spawner& spawner) {
   bool readable = true;
   try {
     if (child >= 0)
-      ReadPipe(pipeEnds[0], list);
+      list = ReadPipe(pipeEnds[0]);
   } catch (...) {
     readable = false;
   }

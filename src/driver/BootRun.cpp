@@ -143,12 +143,14 @@ bool BootRun::StartCommandExecutor() {
 
 void BootRun::EnterRootDirectory() {
   // Without a working directory a relative one stays relative and fails,
-  // with a message, when it is enumerated.
+  // with a message, when it is enumerated. An empty one stays empty and
+  // fails the same way; made absolute, it would name the start directory.
   boost::system::error_code error;
   boost::filesystem::path start = boost::filesystem::current_path(error);
   boost::filesystem::path directory(selections_.pluginDirectory);
-  options_.pluginDirectory =
-      (error ? directory : boost::filesystem::absolute(directory, start)).string();
+  if (!error && !directory.empty())
+    directory = boost::filesystem::absolute(directory, start);
+  options_.pluginDirectory = directory.string();
   if (chdir("/") != 0)
     Log_Level(5, "unable to change filesystem root: %s.\n", strerror(errno));
   if (setsid() < 0)

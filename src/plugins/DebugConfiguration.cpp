@@ -39,7 +39,8 @@ std::vector<DebugEntry> ReadDebugConfiguration(std::istream& in) {
     if (line.empty())
       continue;
     std::vector<std::string> fields = Fields(line);
-    if (fields.size() != 4) {
+    // A NUL would cut a name or a command short where it is used as C text.
+    if (fields.size() != 4 || line.find('\0') != std::string::npos) {
       Log_Level(5, "ignoring malformed debug entry at line %d: %s\n", lineNumber, line.c_str());
       continue;
     }

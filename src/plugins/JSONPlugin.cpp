@@ -1,9 +1,11 @@
 #include "plugins/JSONPlugin.h"
 
-#include <fstream>
+#include <boost/iostreams/device/file_descriptor.hpp>
+#include <boost/iostreams/stream.hpp>
 
 #include "graph/BarrierLinks.h"
 #include "plugins/JSONDescription.h"
+#include "plugins/OpenPluginFile.h"
 #include "plugins/RunCommands.h"
 #include "util/Exception.h"
 
@@ -12,9 +14,8 @@ namespace kickstand {
 JSONPlugin::JSONPlugin(const PluginContext& context, const std::string& name,
                        const std::string& path)
     : Plugin(context, name) {
-  std::ifstream file(path);
-  if (!file.is_open())
-    throw InvalidPluginException(path, "no such file or directory");
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> file(OpenPluginFile(path), io::close_handle);
   JSONDescription description = JSONDescription::Parse(path, file);
   Accept(description);
 }

@@ -1,10 +1,12 @@
 #include "plugins/NativePlugin.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 #include <vector>
 
 #include "graph/BarrierLinks.h"
 #include "kickstand/native_plugin.h"
+#include "plugins/OpenPluginFile.h"
 #include "plugins/RunNativeExecutor.h"
 #include "util/Exception.h"
 
@@ -15,6 +17,7 @@ namespace {
 class SharedObject {
  public:
   explicit SharedObject(const std::string& path) : path_(path) {
+    close(OpenPluginFile(path));  // dlopen would wait on a FIFO
     dlerror();
     handle_ = dlopen(path.c_str(), RTLD_LAZY | RTLD_GLOBAL);
     if (!handle_)

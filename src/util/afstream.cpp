@@ -34,8 +34,10 @@ bool afstream::Buffer::Drain() {
   const char* next = pbase();
   while (next < pptr()) {
     ssize_t written = files_.Write(fd_, next, static_cast<size_t>(pptr() - next));
-    if (written <= 0)
+    if (written <= 0) {
+      error_ = written < 0 ? errno : ENOSPC;
       return false;
+    }
     next += written;
   }
   setp(data_, data_ + sizeof data_);
@@ -57,6 +59,8 @@ bool afstream::Buffer::Close() {
     return true;
   bool drained = Drain();
   bool closed = files_.Close(fd_) == 0;
+  if (!closed && drained)
+    error_ = errno;
   fd_ = -1;
   setp(nullptr, nullptr);
   return drained && closed;
@@ -129,9 +133,14 @@ void afstream::CopyDestination() {
 void afstream::commit() {
   if (temporaryPath_.empty() || destination_.empty())
     throw std::runtime_error("commit invoked on an unknown destination");
+  bool writing = buffer_.IsOpen();
   flush();
   if (!buffer_.Close())
     setstate(std::ios_base::failbit);
+  // A write that failed, on a full disk say, must not replace the destination.
+  if (writing && !good())
+    throw std::runtime_error("unable to write '" + destination_ + "': " +
+                             ErrorText(buffer_.Error()));
   SyncTemporaryFile();
   errno = 0;
   struct stat status;

@@ -41,6 +41,8 @@ class afstream : public std::ofstream {
     bool IsOpen() const { return fd_ >= 0; }
     /// Writes what is buffered and closes; false when either failed.
     bool Close();
+    /// The error of the last write or close that failed.
+    int Error() const { return error_; }
 
    protected:
     int overflow(int c) override;
@@ -51,6 +53,7 @@ class afstream : public std::ofstream {
 
     FileSystem& files_;
     int fd_ = -1;
+    int error_ = 0;
     char data_[8192];
   };
 

@@ -66,15 +66,19 @@ TEST(BootRun, TheWholeSequenceRunsAndACycleIsReportedAndBroken) {
 TEST(BootRun, MissingPluginDirectoryFailsTheRun) {
   HostTree tree;
   tree.Write("/etc/halvex/kickstand/debug.conf", "d: : :/bin/true\n");
-  RunResult run = tree.Run({"--plugin-directory=missing"}, 60, tree.Root());
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("error: unhandled exception whilst enumerating plugins."),
-            std::string::npos);
-  // Resolved against the directory the program was started in.
-  EXPECT_NE(run.out.find(tree.Root() + "/missing"), std::string::npos) << run.out;
-  EXPECT_EQ(tree.Read("/var/log/kernel.log").find("Activating Kickstand plugin d."),
-            std::string::npos);
-  EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
+  // A missing directory is resolved against the directory the program was
+  // started in; an empty one does not become that directory.
+  const std::pair<std::string, std::string> cases[] = {
+      {"missing", tree.Root() + "/missing"}, {"", "construct: No such file or directory \n"}};
+  for (const auto& [directory, detail] : cases) {
+    RunResult run = tree.Run({"--plugin-directory=" + directory}, 60, tree.Root());
+    EXPECT_EQ(run.status, 1) << directory;
+    EXPECT_NE(run.out.find("error: unhandled exception whilst enumerating plugins."),
+              std::string::npos);
+    EXPECT_NE(run.out.find(detail), std::string::npos) << run.out;
+    EXPECT_FALSE(tree.Exists("/var/log/kernel.log")) << directory;
+    EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
+  }
 }
 
 TEST(BootRun, InitRunsBothInitProgramsAndToleratesStoreFailure) {

@@ -29,16 +29,18 @@ TEST(DebugConfigurationTest, KeepsFourFieldLinesOnly) {
     EXPECT_EQ(entry.providedBarriers, read[0].providedBarriers) << line;
   }
 
-  // Blank lines count in the line numbers of malformed ones.
+  // Blank lines count in the line numbers of malformed ones. A NUL byte
+  // makes a line malformed rather than a name cut short.
   testing::internal::CaptureStderr();
-  std::vector<DebugEntry> entries =
-      Read("\n   \nx::c:/bin/true\nok: :c:true\nx:a:c:echo a:b\n# comment\n\nlast: : :z");
+  const char text[] =
+      "\n   \nx::c:/bin/true\nok: :c:true\nx:a:c:echo a:b\n# comment\n\nlast: : :z\nn\0ul: :c:t";
+  std::vector<DebugEntry> entries = Read(std::string(text, sizeof text - 1));
   std::string log = testing::internal::GetCapturedStderr();
   ASSERT_EQ(2u, entries.size());
   EXPECT_EQ("ok", entries[0].name);
   EXPECT_EQ("last", entries[1].name);
   const std::string message = "ignoring malformed debug entry at line ";
-  for (const char* line : {"3: x::c:/bin/true\n", "5: x:a:c:echo a:b\n", "6: # comment\n"})
+  for (const char* line : {"3: x::c:/bin/true\n", "5: x:a:c:echo a:b\n", "6: # comment\n", "9: n\n"})
     EXPECT_NE(std::string::npos, log.find(message + line)) << log;
 
   // A bad escape ends the whole read.

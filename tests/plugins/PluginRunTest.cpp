@@ -1,5 +1,10 @@
 #include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <zlib.h>
 #include <boost/filesystem.hpp>
 
@@ -19,6 +24,15 @@ const std::string kV3 = R"("version": 3, "requires": [], "provides": [], "run_on
 
 std::string Json(const std::string& metadata, const std::string& operations = R"("start": [])") {
   return "{\"metadata\": {" + metadata + "}, \"operations\": {" + operations + "}}";
+}
+
+void BindSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address)) << path;
+  close(fd);
 }
 
 Lines SortedOrder(const HostTree& tree) {
@@ -57,13 +71,23 @@ TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
                              {"libe3.so", NATIVE_PLUGIN_EXIT3}, {"libk9.so", NATIVE_PLUGIN_KILL9},
                              {"libgood.so", NATIVE_PLUGIN_V3}})
     boost::filesystem::copy_file(built, tree.Path(kPlugins + file));
+  // Nothing but a regular file, or a link to one, is opened, and nothing
+  // waits on opening it.
+  mkfifo((dir + "fifo.json").c_str(), 0644);
+  mkfifo((dir + "libfifo.so").c_str(), 0644);
+  BindSocket(dir + "sock.json");
+  boost::filesystem::create_directory(dir + "dir.json");
+  for (auto [link, target] : {std::pair{"loop.json", "loop.json"}, {"libloop.so", "libloop.so"},
+                              {"null.json", "/dev/null"}, {"linked.json", "foo.json"}})
+    boost::filesystem::create_symlink(target, dir + link);
   tree.Write(kDebugConf, "after:app: :" + Append("after") + "\nexit1: :net:exit 1\n"
              "kill9: : :kill -9 $$\nexit1: : :" + Append("second") + "\n");
   RunResult run = tree.Run(
       {"--plugin-flags=A,B,S,needed", "--disable-plugins=foo",
        "--plugin=missing.json,bad.json,late.json,libnm.so,libv9.so,libjunk.so,noext,x.txt,"
        "libfoo.so,foo.json,both.json,need.json,libe3.so,libk9.so,libgood.so,"
-       "after.debug,exit1.debug,kill9.debug"});
+       "after.debug,exit1.debug,kill9.debug,fifo.json,libfifo.so,sock.json,dir.json,loop.json,"
+       "libloop.so,null.json,linked.json"}, 10);
   EXPECT_EQ(0, run.status) << run.out;
 
   auto invalid = [&](const std::string& file, const std::string& reason) {
@@ -79,7 +103,14 @@ TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
       "exception occurred whilst loading plugin libnm.so: Failed loading symbol: metadata "
       "Located at: " + dir + "libnm.so Reason: ",
       invalid("libv9.so", "Unsupported API version"),
-      invalid("libjunk.so", "")};
+      invalid("libjunk.so", ""),
+      invalid("fifo.json", "not a regular file: fifo"),
+      invalid("libfifo.so", "not a regular file: fifo"),
+      invalid("sock.json", "not a regular file: socket"),
+      invalid("dir.json", "not a regular file: directory"),
+      invalid("loop.json", "Too many levels of symbolic links"),
+      invalid("libloop.so", "Too many levels of symbolic links"),
+      invalid("null.json", "not a regular file: character device")};
   Lines raised = tree.ReadLines("/var/log/alerts.log");
   ASSERT_EQ(alerts.size(), raised.size()) << run.out;
   for (size_t i = 0; i < alerts.size(); ++i) {
@@ -103,7 +134,7 @@ TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
   Lines kernel = tree.ReadLines("/var/log/kernel.log");
   for (std::string line : {"e3 activation failed: e3->start() failed: exited with code 3",
                            "k9 activation failed: k9->start() failed: exited with signal: 9",
-                           "good activated.", "kill9 activated."})
+                           "good activated.", "kill9 activated.", "linked activated."})
     EXPECT_EQ(1, std::count(kernel.begin(), kernel.end(), "Kickstand plugin " + line)) << line;
   // "after" waits on app, which plugins kept out provide as well; both exit1
   // entries run.

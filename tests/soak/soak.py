@@ -9,21 +9,18 @@ run by the executor) and debug plugins (shell commands), linked through
 barriers into one random DAG that stays the same for every boot."""
 
 import argparse
-import ctypes
 import os
 import random
 import re
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from tree_processes import await_quiet, processes_of, reap  # noqa: E402
+from host_tree import HostTree  # noqa: E402
+from tree_processes import await_quiet, become_subreaper, processes_of  # noqa: E402
 
-PR_SET_CHILD_SUBREAPER = 36
 JSON_PLUGINS = 24
 DEBUG_PLUGINS = 16
 BOOT_TIMEOUT = 60
@@ -35,26 +32,16 @@ def json_strings(items):
     return ",".join(f'"{item}"' for item in items)
 
 
-class SoakTree:
+class SoakTree(HostTree):
     """The host tree every boot runs in."""
 
     def __init__(self, rng):
-        self.root = tempfile.mkdtemp(prefix="ksoak.", dir="/tmp")
-        for d in ("usr/libexec/kickstand/plugins", "etc/halvex/kickstand", "bootbank", "var/log",
-                  "usr/lib/halvex/tarncli/int/ext", "usr/lib/halvex/tarncli/ext", "usr/lib/soak"):
-            os.makedirs(self.path(d))
+        super().__init__("ksoak.")
+        os.makedirs(self.path("usr/lib/soak"))
         self.write("usr/lib/soak/nap", "#!/bin/sh\nexec sleep 0.02\n", 0o755)
         self.describe("nap", self.path("usr/lib/soak/nap"))
         self.describe("true", "/bin/true")
         self.plugins = self.link_plugins(rng)
-
-    def path(self, relative):
-        return os.path.join(self.root, relative)
-
-    def write(self, relative, text, mode=0o644):
-        with open(self.path(relative), "w") as f:
-            f.write(text)
-        os.chmod(self.path(relative), mode)
 
     def describe(self, word, program):
         self.write(f"usr/lib/halvex/tarncli/soak-{word}.json",
@@ -127,7 +114,7 @@ def boot(tree, kickstand, mode, kill_after):
     seconds)."""
     open(tree.path("var/log/kernel.log"), "w").close()
     begin = time.monotonic()
-    child = subprocess.Popen([kickstand] + mode, env=dict(os.environ, KICKSTAND_ROOT=tree.root),
+    child = subprocess.Popen([kickstand] + mode, env=tree.environment(),
                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     killed = False
     while child.poll() is None and time.monotonic() - begin < BOOT_TIMEOUT:
@@ -164,7 +151,7 @@ def main():
     parser.add_argument("--seed", type=int, default=int(time.time()))
     args = parser.parse_args()
     kickstand = os.path.abspath(args.kickstand)
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    become_subreaper()
     rng = random.Random(args.seed)
     print(f"soak: seed {args.seed}, {args.boots} boots, "
           f"{JSON_PLUGINS} JSON + {DEBUG_PLUGINS} debug plugins")
@@ -190,10 +177,7 @@ def main():
                   f"{failed} failed activation(s)  {verdict}", flush=True)
             failures += bool(problems)
     finally:
-        for pid in processes_of(tree.root):
-            os.kill(pid, 9)
-        reap()
-        shutil.rmtree(tree.root, ignore_errors=True)
+        tree.remove()
 
     print(f"soak: {args.boots - failures}/{args.boots} boots passed; executor killed in {kills}; "
           f"{failed_activations} activations failed because a command lost its executor")

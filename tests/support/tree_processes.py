@@ -1,10 +1,17 @@
 """The processes that belong to one host tree (their environment names it
 as KICKSTAND_ROOT), and waiting for them to end. The caller must be their
-subreaper (PR_SET_CHILD_SUBREAPER) for the reaping to collect the daemonised
+subreaper (become_subreaper) for the reaping to collect the daemonised
 command executor."""
 
+import ctypes
 import os
 import time
+
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def become_subreaper():
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
 
 
 def processes_of(root):

@@ -49,7 +49,8 @@ TEST(AfstreamTest, CommitReplacesWithTheRightModeAndUncommittedWritesVanish) {
 TEST(AfstreamTest, FailuresThrowTheirMessagesAndLeaveNoTemporaryFile) {
   MemoryFileSystem files;
   {
-    afstream missing(files), empty(files), never(files), twice(files), unsynced(files);
+    afstream missing(files), empty(files), never(files), twice(files), unwritten(files),
+        unsynced(files);
     EXPECT_EQ("failed to write to temp file: No such file or directory",
               Error([&] { missing.open_append("/log"); }));
     files.Preserve("/log", "");
@@ -60,10 +61,15 @@ TEST(AfstreamTest, FailuresThrowTheirMessagesAndLeaveNoTemporaryFile) {
     twice.commit();
     EXPECT_EQ("unable to rename '/log.000002' to '/log': No such file or directory",
               Error([&] { twice.commit(); }));
-    files.failures["fsync"] = EIO;
+    files.failures["write"] = ENOSPC;
+    unwritten.open("/log");
+    unwritten << "new" << std::flush;
+    EXPECT_EQ("unable to write '/log': No space left on device",
+              Error([&] { unwritten.commit(); }));
+    files.failures = {{"fsync", EIO}};
     unsynced.open("/log");
     unsynced << "new";
-    EXPECT_EQ("unable to sync '/log.000003': Input/output error",
+    EXPECT_EQ("unable to sync '/log.000004': Input/output error",
               Error([&] { unsynced.commit(); }));
   }
   EXPECT_EQ("old", files.Content("/log"));
