@@ -6,6 +6,8 @@ packages=(g++ clang cmake make ninja-build pkg-config
   libboost-dev libboost-filesystem-dev libboost-iostreams-dev libboost-regex-dev
   libboost-system-dev zlib1g-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3)
+# kickstand-analyze's pictures are checked with the tools people view them with.
+packages+=(graphviz librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
