@@ -53,7 +53,7 @@ void WriteBoot() {
                        Entry("1.005000", "1.205000", "clock") +
                        Entry("3.052000", "4.062000", "services") +
                        Entry("1.206000", "1.306000", "firewall") +
-                       Entry("4.070000", "4.072000", "welcome") + "garbage\n" +
+                       Entry("4.070000", "4.071600", "welcome") + "garbage\n" +
                        "=== Kickstand configuration info ===\n"
                        " Start: 2026-01-01 00:00:00.000000\n Parallel: 1\n");
   WriteScratchFile("/var/log/kernel.log",
