@@ -34,18 +34,18 @@ std::string DebugConfiguration() {
 }
 
 /// A tree made once; booted once when a log is wanted. A dump run replaces
-/// the profiling log, so the dumps get a tree of their own.
+/// the profiling log, so the dumps get a tree of their own. Both are
+/// removed when the program ends.
 const BenchTree& Tree(bool booted) {
-  static auto make = [](bool boot) {
-    auto* tree = new BenchTree;
-    tree->Write("/etc/halvex/kickstand/debug.conf", DebugConfiguration());
-    if (boot && tree->Boot({"--parallel"}).status != 0)
-      throw std::runtime_error("the boot of the analysed tree failed");
-    return tree;
-  };
-  static const BenchTree* plain = make(false);
-  static const BenchTree* analysed = make(true);
-  return booted ? *analysed : *plain;
+  static BenchTree plain, analysed;
+  static const bool made = [] {
+    for (BenchTree* tree : {&plain, &analysed})
+      tree->Write("/etc/halvex/kickstand/debug.conf", DebugConfiguration());
+    return analysed.Boot({"--parallel"}).status == 0;
+  }();
+  if (!made)
+    throw std::runtime_error("the boot of the analysed tree failed");
+  return booted ? analysed : plain;
 }
 
 void Measure(benchmark::State& state, const std::vector<std::string>& argv, const BenchTree& tree,
