@@ -24,6 +24,10 @@ COLOUR = re.compile(r"\x1b\[[0-9;]*m")  # the RatioReporter colours whatever the
 TARGETS = {
     "BM_EmptyBoot/manual_time": [("time", "ms", 10.0), ("peak_MiB", "MiB", 8.0)],
 }
+# Targets on the ratio to the baseline: each analysis of a 10,000-plugin boot
+# costs at most twice a dump of the same tree.
+RATIO_TARGETS = {f"BM_Analyze/{command}/manual_time": 2.0
+                 for command in ("time", "blame", "critical_chain", "plot", "dot")}
 
 
 def run_program(path, repetitions, out_dir):
@@ -64,6 +68,9 @@ def benchmark_rows(program, pairs, medians):
             scale = UNIT_SECONDS[b["time_unit"]] / UNIT_SECONDS[a["time_unit"]]
             rows.append(row(f"{program}: {name}", a["real_time"], a["time_unit"], baseline,
                             b["real_time"] * scale))
+            if name in RATIO_TARGETS:
+                limit = RATIO_TARGETS[name]
+                rows[-1].update(target=f"<= {limit:g}x", ok=rows[-1]["ratio"] <= limit)
     for name, checks in TARGETS.items():
         if name not in medians:
             continue

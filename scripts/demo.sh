@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Boots the demo host tree: copies examples/host into a fresh directory,
 # installs the native executor and the demo's native plugins into it, runs
-# `kickstand --init --parallel` against it and shows what happened.
+# `kickstand --init --parallel` against it, shows what happened and where
+# the boot's time went (kickstand-analyze), and leaves boot.svg beside the logs.
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,4 +29,9 @@ if [ -s "$root/var/log/demo-activity.log" ]; then
   echo; echo "== what the plugins did, in order ($root/var/log/demo-activity.log)"
   cat "$root/var/log/demo-activity.log"
 fi
-echo; echo "All logs of this boot are in $root/var/log"
+analyze() { KICKSTAND_ROOT="$root" "$build/kickstand-analyze" "$@"; }
+echo; echo "== kickstand-analyze time"; analyze time
+echo; echo "== kickstand-analyze blame"; analyze blame
+echo; echo "== kickstand-analyze critical-chain"; analyze critical-chain
+analyze plot > "$root/var/log/boot.svg"
+echo; echo "All logs of this boot are in $root/var/log, the timeline in $root/var/log/boot.svg"

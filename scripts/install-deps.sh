@@ -8,6 +8,8 @@ packages=(g++ clang cmake make ninja-build pkg-config
   libboost-system-dev zlib1g-dev nlohmann-json3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev python3
   scdoc man-db dpkg-dev lintian)
+# kickstand-analyze's pictures are checked with the tools people view them with.
+packages+=(graphviz librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,6 +1,8 @@
 #include "driver/CommandLine.h"
 
+#include <algorithm>
 #include <getopt.h>
+#include <iterator>
 #include <iostream>
 #include <boost/lexical_cast.hpp>
 #include <boost/tokenizer.hpp>
@@ -146,6 +148,19 @@ CommandLine::Outcome CommandLine::Parse(int argc, char** argv, RunOptions& optio
       Apply(code, optarg, options, selections);
   }
   return Validate(options, selections);
+}
+
+bool CommandLine::ApplySelection(const std::string& name, const char* value, RunOptions& options,
+                                 Selections& selections) {
+  for (int code : {kPluginDirectory, kPluginFlags, kDisablePlugins, kPlugin}) {
+    const option* entry = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [code](const option& o) { return o.val == code; });
+    if (name == entry->name) {
+      Apply(code, value, options, selections);
+      return true;
+    }
+  }
+  return false;
 }
 
 CommandLine::Outcome CommandLine::Validate(const RunOptions& options, Selections& selections) {

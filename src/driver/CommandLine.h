@@ -33,6 +33,12 @@ class CommandLine {
   static Outcome Parse(int argc, char** argv, RunOptions& options, Selections& selections);
   static void PrintUsage(std::ostream& out);
 
+  /// Applies one plugin-selection option (--plugin-directory, --plugin-flags,
+  /// --disable-plugins, --plugin; name without the dashes) as a run would,
+  /// for programs that rebuild a run's graph. False for any other name.
+  static bool ApplySelection(const std::string& name, const char* value, RunOptions& options,
+                             Selections& selections);
+
  private:
   static Outcome Validate(const RunOptions& options, Selections& selections);
 };

@@ -29,11 +29,12 @@ class InitBarrier : public Node {
   void Activate() override;
   std::string DotAttributes() const override { return " shape=box"; }
 
+  /// What the missing-provider check reports: the barrier and every plugin
+  /// that requires it.
+  std::string MissingProviderText() const;
+
  protected:
   Graph& graph_;
-
- private:
-  std::string MissingProviderText() const;
 };
 
 }  // namespace kickstand
