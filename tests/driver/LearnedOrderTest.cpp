@@ -60,20 +60,26 @@ TEST(LearnedOrder, HistoryStartsTheLongestChainInTimeHeightTheLongestInNodes) {
   EXPECT_TRUE(headFirst("height", "info: Launching Executor"));
 }
 
-// A serial run (no message expected) ignores the option.
+// Serial and invoke runs (no message expected) ignore the option.
 TEST(LearnedOrder, BadLogsFallBackOrAreSkippedAndTheBootGoesOn) {
   HostTree tree;
   tree.Write("/etc/halvex/kickstand/debug.conf", "p: : :true\n");
-  for (auto [log, logged] : std::vector<std::pair<std::string, std::string>>{
-           {std::string("\0\xff\x01garbage\n", 11), kNoBoot}, {std::string("\0\xff", 2), ""},
-           {"OZKernel Initialization Time: 5\n" + Entry("p", "07.000300") +
-                std::string(1 << 20, '[') + "\n" + Entry("q", "06.000000") + "[2026-01-31 23",
-            "info: ordering by the durations of 1 plugins recorded by the previous boot "
-            "(3 unreadable lines skipped)"}}) {
-    tree.Write("/var/log/sysboot.log", log);
-    RunResult run = tree.Run({logged.empty() ? "--verbose" : "--parallel", "--order=history"});
+  const std::vector<std::string> parallel{"--parallel", "--order=history"},
+      serial{"--order=history"}, invoke{"--parallel", "--order=history", "--invoke",
+                                        "--method=start", "--plugin=p.debug"};
+  struct Case { std::string log; std::vector<std::string> args; std::string logged; };
+  for (const Case& c : {Case{std::string("\0\xff\x01garbage\n", 11), parallel, kNoBoot},
+                        Case{"", parallel, kNoBoot}, Case{std::string("\0\xff", 2), serial, ""},
+                        Case{"", invoke, ""},
+                        Case{"OZKernel Initialization Time: 5\n" + Entry("p", "07.000300") +
+                                 std::string(1 << 20, '[') + "\n" + Entry("q", "06.000000") +
+                                 "[2026-01-31 23", parallel,
+                             "info: ordering by the durations of 1 plugins recorded by the "
+                             "previous boot (3 unreadable lines skipped)"}}) {
+    tree.Write("/var/log/sysboot.log", c.log);
+    RunResult run = tree.Run(c.args);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.find("recorded") == std::string::npos, logged.empty()) << run.out;
-    EXPECT_TRUE(logged.empty() || run.Logged(logged)) << run.out;
+    EXPECT_EQ(run.out.find("recorded") == std::string::npos, c.logged.empty()) << run.out;
+    EXPECT_TRUE(c.logged.empty() || run.Logged(c.logged)) << run.out;
   }
 }
