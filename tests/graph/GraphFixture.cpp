@@ -51,8 +51,9 @@ std::vector<kickstand::Node*> GraphTest::Nodes() const {
   return std::vector<kickstand::Node*>(nodes_.begin(), nodes_.end());
 }
 
-void GraphTest::StartAll(int threads, bool randomize, uint64_t seed) {
-  kickstand::Executor executor(threads, randomize, seed);
+void GraphTest::StartAll(int threads, bool randomize, uint64_t seed,
+                         const kickstand::TimeChains* chains) {
+  kickstand::Executor executor(threads, randomize, seed, chains);
   {
     kickstand::ScopedLock lock;  // as the driver does: no choice before all are scheduled
     for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);
