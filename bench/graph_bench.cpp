@@ -1,5 +1,6 @@
-// Scheduler overhead of the worker pool with no-op nodes, and the cost of
-// choosing the next node against a linear scan of the ready queue.
+// Scheduler overhead of the worker pool with no-op nodes (a fan-in against
+// a fan-out of the same size), and the cost of choosing the next node
+// against a linear scan of the ready queue.
 #include <list>
 #include <memory>
 #include <random>
@@ -43,6 +44,13 @@ Graph Fan(int count) {
   return graph;
 }
 
+/// The first node waits for every other, as a barrier waits for its providers.
+Graph FanIn(int count) {
+  Graph graph = MakeNodes(count + 1);
+  for (int i = 1; i <= count; ++i) graph[0]->AddDependency(graph[i].get());
+  return graph;
+}
+
 /// Twenty layers; each node depends on one to three nodes of the layer above.
 Graph Layered(int count) {
   Graph graph = MakeNodes(count);
@@ -74,6 +82,7 @@ void RunGraph(benchmark::State& state, Graph (*make)(int)) {
 
 void BM_Chain(benchmark::State& state) { RunGraph(state, Chain); }
 void BM_Fan(benchmark::State& state) { RunGraph(state, Fan); }
+void BM_FanIn(benchmark::State& state) { RunGraph(state, FanIn); }
 void BM_Layered(benchmark::State& state) { RunGraph(state, Layered); }
 
 /// The plain selection: scan the whole queue for the lowest class and the
@@ -136,6 +145,8 @@ BENCHMARK(BM_Chain)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Fan)->Args({10000, 1})->Args({10000, 4})->Args({100000, 1})->Args({100000, 4})
     ->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FanIn)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Layered)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectBuckets)->Args({10000, 0})->Args({100000, 500})
@@ -145,6 +156,8 @@ BENCHMARK(BM_SelectLinearScan)->Args({10000, 0})->Args({100000, 500})
 
 int main(int argc, char** argv) {
   bench_support::RatioReporter reporter;
+  reporter.Compare("BM_FanIn/100000/1/real_time", "BM_Fan/100000/1/real_time");
+  reporter.Compare("BM_FanIn/100000/4/real_time", "BM_Fan/100000/4/real_time");
   reporter.Compare("BM_SelectLinearScan/10000/0", "BM_SelectBuckets/10000/0");
   reporter.Compare("BM_SelectLinearScan/100000/500", "BM_SelectBuckets/100000/500");
   return bench_support::RunWith(argc, argv, reporter);
