@@ -16,7 +16,6 @@ Every figure is the median of --rounds runs; the runners take turns within
 each round so that load from elsewhere hits all of them alike."""
 
 import argparse
-import json
 import os
 import shutil
 import statistics
@@ -27,6 +26,7 @@ import time
 from datetime import datetime, timezone
 
 import layered_dag
+from bench_rows import print_and_save, row
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 from tree_processes import await_quiet, become_subreaper  # noqa: E402
@@ -130,13 +130,6 @@ class Shape:
         return statistics.median(ratios)
 
 
-def row(name, value, unit, baseline="", baseline_value=None, target="", limit=None):
-    ratio = value / baseline_value if baseline_value else None
-    ok = None if limit is None or ratio is None else ratio <= limit
-    return dict(name=name, value=value, unit=unit, baseline=baseline,
-                baseline_value=baseline_value, ratio=ratio, target=target, ok=ok)
-
-
 def makespan_rows(m, w):
     ms = 1e3
     return [
@@ -235,12 +228,7 @@ def main():
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
-    for r in rows:
-        base = f"/ {r['baseline']:<24} {r['baseline_value']:9.2f} = {r['ratio']:6.3f}" if r["ratio"] else ""
-        print(f"{r['name']:<42} {r['value']:9.2f} {r['unit']:<3} {base}  {r['target']}")
-    if args.rows:
-        with open(args.rows, "w") as out:
-            json.dump(rows, out)
+    print_and_save(rows, args.rows, 42)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
-// Scheduler overhead of the worker pool with no-op nodes, with and without
-// the chains counted in time (computed inside the timing), and the cost of
-// choosing the next node against a linear scan of the ready queue.
+// Scheduler overhead of the worker pool with no-op nodes (a fan-in against
+// a fan-out of the same size; a layered graph with and without the chains
+// counted in time, computed inside the timing), and the cost of choosing the
+// next node against a linear scan of the ready queue.
 #include <list>
 #include <memory>
 #include <optional>
@@ -46,6 +47,13 @@ Graph Fan(int count) {
   return graph;
 }
 
+/// The first node waits for every other, as a barrier waits for its providers.
+Graph FanIn(int count) {
+  Graph graph = MakeNodes(count + 1);
+  for (int i = 1; i <= count; ++i) graph[0]->AddDependency(graph[i].get());
+  return graph;
+}
+
 /// Twenty layers; each node depends on one to three nodes of the layer above.
 Graph Layered(int count) {
   Graph graph = MakeNodes(count);
@@ -85,6 +93,7 @@ void RunGraph(benchmark::State& state, Graph (*make)(int), bool inTime = false) 
 
 void BM_Chain(benchmark::State& state) { RunGraph(state, Chain); }
 void BM_Fan(benchmark::State& state) { RunGraph(state, Fan); }
+void BM_FanIn(benchmark::State& state) { RunGraph(state, FanIn); }
 void BM_Layered(benchmark::State& state) { RunGraph(state, Layered); }
 void BM_LayeredInTime(benchmark::State& state) { RunGraph(state, Layered, true); }
 
@@ -148,6 +157,8 @@ BENCHMARK(BM_Chain)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Fan)->Args({10000, 1})->Args({10000, 4})->Args({100000, 1})->Args({100000, 4})
     ->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FanIn)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Layered)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LayeredInTime)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
@@ -159,6 +170,8 @@ BENCHMARK(BM_SelectLinearScan)->Args({10000, 0})->Args({100000, 500})
 
 int main(int argc, char** argv) {
   bench_support::RatioReporter reporter;
+  reporter.Compare("BM_FanIn/100000/1/real_time", "BM_Fan/100000/1/real_time");
+  reporter.Compare("BM_FanIn/100000/4/real_time", "BM_Fan/100000/4/real_time");
   reporter.Compare("BM_SelectLinearScan/10000/0", "BM_SelectBuckets/10000/0");
   reporter.Compare("BM_SelectLinearScan/100000/500", "BM_SelectBuckets/100000/500");
   reporter.Compare("BM_LayeredInTime/100000/1/real_time", "BM_Layered/100000/1/real_time");
