@@ -1,7 +1,5 @@
 #include "GraphFixture.h"
 
-#include <algorithm>
-
 #include "graph/BarrierLinks.h"
 #include "graph/Executor.h"
 #include "util/GlobalLock.h"
@@ -19,12 +17,6 @@ void RunRecord::Clear() {
 std::vector<std::string> RunRecord::Events() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return events_;
-}
-
-int RunRecord::IndexOf(const std::string& event) const {
-  std::vector<std::string> events = Events();
-  auto found = std::find(events.begin(), events.end(), event);
-  return found == events.end() ? -1 : static_cast<int>(found - events.begin());
 }
 
 void TestNode::Activate() {

@@ -18,7 +18,6 @@ class RunRecord {
   void Add(const std::string& event);
   void Clear();
   std::vector<std::string> Events() const;
-  int IndexOf(const std::string& event) const;  // -1 when absent
 
  private:
   mutable std::mutex mutex_;

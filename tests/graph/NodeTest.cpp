@@ -10,19 +10,6 @@ using kickstand::InitBarrier;
 using kickstand::Node;
 using kickstand::PriorityBarrier;
 
-TEST_F(GraphTest, ProvidersRunBeforeBarrierRequirersAfter) {
-  for (int threads : {1, 4}) {
-    auto* late = Plugin("late", {"net"}, {});
-    Plugin("a", {}, {"net"});
-    Plugin("b", {}, {"net"});
-    StartAll(threads);
-    EXPECT_LT(record_.IndexOf("a"), record_.IndexOf("late"));
-    EXPECT_LT(record_.IndexOf("b"), record_.IndexOf("late"));
-    EXPECT_EQ(late->activations, 1);
-    Reset();
-  }
-}
-
 TEST_F(GraphTest, ThrowingNodeStillReleasesDependants) {
   Plugin("bad", {}, {"x"})->action = [] { throw 42; };
   auto* after = Plugin("after", {"x"}, {});
@@ -48,15 +35,6 @@ TEST_F(GraphTest, MissingProviderIsReportedNamingRequirersAlertOutsideInvoke) {
     EXPECT_EQ(record_.Events().size(), 2u);
     Reset();
   }
-}
-
-TEST_F(GraphTest, ProviderMarkedStartedSatisfiesBarrier) {
-  auto* ignored = Plugin("ignored", {}, {"net"});
-  ignored->MarkStarted();
-  Plugin("user", {"net"}, {});
-  StartAll(1);
-  EXPECT_EQ(record_.Events(), std::vector<std::string>{"user"});
-  EXPECT_EQ(testing_support::ReadScratchFile("/var/log/alerts.log"), "");
 }
 
 TEST_F(GraphTest, PathLengthsAndChainsInTimeAreLongestChainsEvenVeryLongOnes) {
