@@ -37,7 +37,7 @@ soak: build
 # Each libFuzzer target runs for FUZZ_TIME seconds from its seed corpus;
 # new inputs collect in build-fuzz/corpus/<target>.
 FUZZ_TIME ?= 20
-FUZZ_TARGETS = json_description debug_configuration run_once_record profiling_log
+FUZZ_TARGETS = json_description debug_configuration run_once_record profiling_log control_request
 FUZZ_FLAGS = -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
 
 fuzz: deps

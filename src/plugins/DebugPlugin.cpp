@@ -29,7 +29,7 @@ std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
 }
 
 void DebugPlugin::Start() {
-  int status = RunShellCommand(context_.spawner, command_);
+  int status = RunShellCommand(context_.spawner, command_, deadline_);
   bool exitCode = (status >> 8) & 0xff;
   bool signal = status & 0x7f;
   if (exitCode || signal)

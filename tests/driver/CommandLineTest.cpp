@@ -65,6 +65,12 @@ TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
   EXPECT_EQ(Parse({"--daemon-wait-timeout=abc"}).options.daemonWaitTimeout, 40u);
   EXPECT_EQ(Parse({"--daemon-wait-timeout=7"}).options.daemonWaitTimeout, 7u);
   EXPECT_EQ(Parse({"--daemon-wait-timeout=-1"}).options.daemonWaitTimeout, 4294967295u);
+  // Whole seconds up to a day, or an option error that ends parsing.
+  for (auto [value, seconds] : {std::pair{"0", 0u}, {"7", 7u}, {"086400", 86400u}})
+    EXPECT_EQ(Parse({std::string("--plugin-timeout=") + value}).options.pluginTimeout, seconds);
+  for (const char* bad : {"", "abc", "-1", "+5", "1x", "86401", "99999999999"})
+    EXPECT_EQ(Parse({std::string("--plugin-timeout=") + bad, "--help"}).outcome,
+              Outcome::ExitFailure) << bad;
 }
 
 TEST(CommandLine, DaemonNeedsStartOrStopAloneAndWaitsOnlyForWait) {
