@@ -10,6 +10,8 @@ ConnectionWorkers::ConnectionWorkers(size_t limit, std::function<void(int connec
     : limit_(limit > 0 ? limit : 1), serve_(std::move(serve)) {
   if (pipe2(wake_, O_CLOEXEC) != 0)
     wake_[0] = wake_[1] = -1;
+  // The first thread starts now rather than on the first client's path.
+  threads_.emplace_back(&ConnectionWorkers::Work, this);
 }
 
 ConnectionWorkers::~ConnectionWorkers() {

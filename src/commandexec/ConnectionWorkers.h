@@ -9,8 +9,8 @@
 
 namespace kickstand {
 
-/// Serves connections on at most `limit` threads, started as they are
-/// needed and kept until Drain. A connection waits for a free thread;
+/// Serves connections on at most `limit` threads, the first started at
+/// once and the others as they are needed, all kept until Drain. A connection waits for a free thread;
 /// waiting ones are served in the order of their numbers, the order in
 /// which they were accepted.
 class ConnectionWorkers {
