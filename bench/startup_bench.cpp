@@ -1,11 +1,16 @@
-// Start-up cost of a plain run on an empty host tree: wall time and peak
-// resident memory of the child, against /bin/true spawned and reaped the
-// same way, against `kickstand --help` (loading the program alone), and
-// against the two durable file replacements every boot makes (run-once
-// record and profiling log: write, fsync, rename, fsync the directory).
+// Start-up cost of kickstand against the cost of any C++ process: a plain
+// C++ hello, `kickstand --help` (loading the program alone), a plain run on
+// an empty host tree and an --invoke run of one debug plugin, all spawned,
+// with their output on /dev/null, and reaped the same way; wall time and
+// peak resident memory of each. The two durable file replacements every
+// boot makes (run-once record and profiling log: write, fsync, rename, fsync
+// the directory) show how much of a run is the disk's.
+// Before measuring, it prints the shared libraries each program loads, so a
+// new dependency that costs start-up shows at once.
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,9 +36,9 @@ void MeasureRuns(benchmark::State& state, Run run) {
   state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024;
 }
 
-void BM_TrueProcess(benchmark::State& state) {
+void BM_HelloProcess(benchmark::State& state) {
   MeasureRuns(state, [] {
-    return bench_support::RunChild({"/bin/true"}, bench_support::EnvironmentWithRoot(""));
+    return bench_support::RunChild({HELLO_BINARY}, bench_support::EnvironmentWithRoot(""));
   });
 }
 
@@ -45,6 +50,14 @@ void BM_HelpOnly(benchmark::State& state) {
 void BM_EmptyBoot(benchmark::State& state) {
   bench_support::BenchTree tree;
   MeasureRuns(state, [&] { return tree.Boot({}); });
+}
+
+void BM_InvokeDebugPlugin(benchmark::State& state) {
+  bench_support::BenchTree tree;
+  tree.Write("/etc/halvex/kickstand/debug.conf", "one: : :true\n");
+  MeasureRuns(state, [&] {
+    return tree.Boot({"--invoke", "--method=start", "--plugin=one.debug"});
+  });
 }
 
 void ReplaceDurably(const std::string& path) {
@@ -68,18 +81,37 @@ void BM_DurableWrites(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_TrueProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HelloProcess)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HelpOnly)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmptyBoot)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InvokeDebugPlugin)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DurableWrites)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+/// One line per program: "ldd PROGRAM: LIBRARY ...", as ldd names them.
+void PrintLoadedLibraries(const std::string& program) {
+  std::unique_ptr<FILE, decltype(&pclose)> ldd(popen(("ldd " + program).c_str(), "r"), &pclose);
+  std::string line = "ldd " + program + ":";
+  char entry[512];
+  while (ldd && std::fscanf(ldd.get(), " %511s%*[^\n]", entry) == 1)
+    if (std::string(entry).rfind("linux-vdso", 0) != 0) line += std::string(" ") + entry;
+  std::printf("%s\n", line.c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (const char* program : {HELLO_BINARY, KICKSTAND_BINARY, NATIVE_EXECUTOR, KICKSTAND_ANALYZE})
+    PrintLoadedLibraries(program);
   bench_support::BecomeSubreaper();
   bench_support::RatioReporter reporter;
-  reporter.Compare("BM_EmptyBoot/manual_time", "BM_TrueProcess/manual_time");
-  reporter.Compare("BM_EmptyBoot/manual_time", "BM_HelpOnly/manual_time");
+  for (const char* run : {"BM_HelpOnly", "BM_EmptyBoot", "BM_InvokeDebugPlugin"})
+    reporter.Compare(std::string(run) + "/manual_time", "BM_HelloProcess/manual_time");
   reporter.Compare("BM_DurableWrites/real_time", "BM_EmptyBoot/manual_time");
-  return bench_support::RunWith(argc, argv, reporter);
+  // Repetitions of all rows in random order, so that a busy spell of the
+  // machine or its disk falls on every row alike; a flag given overrides it.
+  static char interleave[] = "--benchmark_enable_random_interleaving=true";
+  std::vector<char*> args(argv, argv + argc);
+  args.insert(args.begin() + 1, interleave);
+  int count = static_cast<int>(args.size());
+  return bench_support::RunWith(count, args.data(), reporter);
 }
