@@ -1,13 +1,17 @@
-// Scheduler overhead of the worker pool with no-op nodes, and the cost of
-// choosing the next node against a linear scan of the ready queue.
+// Scheduler overhead of the worker pool with no-op nodes (a fan-in against
+// a fan-out of the same size; a layered graph with and without the chains
+// counted in time, computed inside the timing), and the cost of choosing the
+// next node against a linear scan of the ready queue.
 #include <list>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "graph/Executor.h"
 #include "graph/Node.h"
 #include "graph/ReadyQueue.h"
+#include "graph/TimeChains.h"
 #include "support/RatioReporter.h"
 #include "util/GlobalLock.h"
 
@@ -43,6 +47,13 @@ Graph Fan(int count) {
   return graph;
 }
 
+/// The first node waits for every other, as a barrier waits for its providers.
+Graph FanIn(int count) {
+  Graph graph = MakeNodes(count + 1);
+  for (int i = 1; i <= count; ++i) graph[0]->AddDependency(graph[i].get());
+  return graph;
+}
+
 /// Twenty layers; each node depends on one to three nodes of the layer above.
 Graph Layered(int count) {
   Graph graph = MakeNodes(count);
@@ -56,14 +67,22 @@ Graph Layered(int count) {
   return graph;
 }
 
-void RunGraph(benchmark::State& state, Graph (*make)(int)) {
+void RunGraph(benchmark::State& state, Graph (*make)(int), bool inTime = false) {
   int count = static_cast<int>(state.range(0));
   int workers = static_cast<int>(state.range(1));
   for (auto _ : state) {
     state.PauseTiming();
     Graph graph = make(count);
+    std::vector<Node*> roots;
+    for (auto& node : graph) roots.push_back(node.get());
     state.ResumeTiming();
-    kickstand::Executor executor(workers, false, 1);
+    std::optional<kickstand::TimeChains> chains;
+    if (inTime) {  // own times spread over 0 to 999 by address
+      chains.emplace(roots, [](const Node& node) {
+        return static_cast<int64_t>(reinterpret_cast<uintptr_t>(&node) / 64 % 1000);
+      });
+    }
+    kickstand::Executor executor(workers, false, 1, chains ? &*chains : nullptr);
     for (auto& node : graph) node->ScheduleStart(executor);
     for (auto& node : graph) node->WaitStarted();
   }
@@ -74,7 +93,9 @@ void RunGraph(benchmark::State& state, Graph (*make)(int)) {
 
 void BM_Chain(benchmark::State& state) { RunGraph(state, Chain); }
 void BM_Fan(benchmark::State& state) { RunGraph(state, Fan); }
+void BM_FanIn(benchmark::State& state) { RunGraph(state, FanIn); }
 void BM_Layered(benchmark::State& state) { RunGraph(state, Layered); }
+void BM_LayeredInTime(benchmark::State& state) { RunGraph(state, Layered, true); }
 
 /// The plain selection: scan the whole queue for the lowest class and the
 /// longest path, earliest first among equals.
@@ -136,7 +157,11 @@ BENCHMARK(BM_Chain)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Fan)->Args({10000, 1})->Args({10000, 4})->Args({100000, 1})->Args({100000, 4})
     ->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FanIn)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Layered)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LayeredInTime)->Args({100000, 1})->Args({100000, 4})->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SelectBuckets)->Args({10000, 0})->Args({100000, 500})
     ->Unit(benchmark::kMillisecond);
@@ -145,7 +170,11 @@ BENCHMARK(BM_SelectLinearScan)->Args({10000, 0})->Args({100000, 500})
 
 int main(int argc, char** argv) {
   bench_support::RatioReporter reporter;
+  reporter.Compare("BM_FanIn/100000/1/real_time", "BM_Fan/100000/1/real_time");
+  reporter.Compare("BM_FanIn/100000/4/real_time", "BM_Fan/100000/4/real_time");
   reporter.Compare("BM_SelectLinearScan/10000/0", "BM_SelectBuckets/10000/0");
   reporter.Compare("BM_SelectLinearScan/100000/500", "BM_SelectBuckets/100000/500");
+  reporter.Compare("BM_LayeredInTime/100000/1/real_time", "BM_Layered/100000/1/real_time");
+  reporter.Compare("BM_LayeredInTime/100000/4/real_time", "BM_Layered/100000/4/real_time");
   return bench_support::RunWith(argc, argv, reporter);
 }

@@ -16,23 +16,28 @@ class Job:
     deps: list = field(default_factory=list)   # names of jobs of the layer before
 
 
-def generate(count, layers, seed, sleep_ms=None):
+def generate(count, layers, seed, sleep_ms=None, slow=None):
     """count jobs in layers of equal width; each job depends on one to three
     jobs of the layer before. With sleep_ms=(low, high) every command sleeps
-    a duration drawn from that range; without it every command is `true`."""
+    a duration drawn from that range; without it every command is `true`.
+    With slow=(every, ms), every every-th job sleeps ms instead and no job
+    depends on it: a few slow plugins among many quick ones."""
     rng = random.Random(seed)
     width = count // layers
-    jobs = []
+    jobs, slow_names = [], set()
     for i in range(count):
         layer = min(i // width, layers - 1)
         if sleep_ms:
             seconds = round(rng.uniform(*sleep_ms)) / 1000
+            if slow and i % slow[0] == slow[0] - 1:
+                seconds = slow[1] / 1000
+                slow_names.add(f"p{i:04d}")
             command = f"sleep {seconds:.3f}"
         else:
             seconds, command = 0.0, "true"
         job = Job(f"p{i:04d}", seconds, command)
         if layer > 0:
-            above = jobs[(layer - 1) * width:layer * width]
+            above = [j for j in jobs[(layer - 1) * width:layer * width] if j.name not in slow_names]
             job.deps = sorted(j.name for j in rng.sample(above, rng.randint(1, min(3, len(above)))))
         jobs.append(job)
     return jobs

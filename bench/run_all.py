@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Runs every benchmark program of a build and dag_bench.py, then prints one
-table: each measurement and its baseline from the same run, as medians of
-several repetitions, with their ratio and, where one is set, the target.
+"""Runs every benchmark program of a build, dag_bench.py and scale_bench.py,
+then prints one table: each measurement and its baseline from the same run,
+as medians of several repetitions, with their ratio and, where one is set,
+the target.
 
 A Google Benchmark program names its pairs in "ratio A / B = x" lines (the
 RatioReporter); those lines come from one repetition, so the table takes
@@ -59,6 +60,17 @@ def run_program(path, repetitions, out_dir):
     if errors:
         sys.exit(f"{name}: " + "; ".join(errors))
     return pairs, medians, libraries
+
+
+def script_rows(script, build, out_dir, options):
+    """Runs one of the Python benchmarks on the build's kickstand; its rows."""
+    print(f"== {script}", flush=True)
+    rows_file = os.path.join(out_dir, os.path.splitext(script)[0] + ".json")
+    subprocess.run([sys.executable, os.path.join(HERE, script),
+                    "--kickstand", os.path.join(build, "kickstand"), "--rows", rows_file] + options,
+                   check=True)
+    with open(rows_file) as f:
+        return json.load(f)
 
 
 def row(name, value, unit, baseline="", baseline_value=None, target="", ok=None):
@@ -124,13 +136,8 @@ def main():
             rows += benchmark_rows(os.path.basename(program), pairs, medians)
             libraries += loaded
 
-    print("== dag_bench.py", flush=True)
-    dag_rows = os.path.join(out_dir, "dag_bench.json")
-    subprocess.run([sys.executable, os.path.join(HERE, "dag_bench.py"),
-                    "--kickstand", os.path.join(build, "kickstand"),
-                    "--rounds", str(args.rounds), "--rows", dag_rows], check=True)
-    with open(dag_rows) as f:
-        rows += json.load(f)
+    rows += script_rows("dag_bench.py", build, out_dir, ["--rounds", str(args.rounds)])
+    rows += script_rows("scale_bench.py", build, out_dir, [])
 
     print_table(rows)
     print()

@@ -7,7 +7,7 @@
 _kickstand_options=(-h --help --init --invoke --method= --plugin= --trace --verbose
   --randomize --parallel --plugin-flags= --interactive --disable-plugins=
   --dump-dependency-tree --interactive-mode-requires= --daemon --daemon-wait-timeout=
-  --plugin-directory= --run-once=)
+  --order= --plugin-directory= --run-once=)
 
 # The plugin files: their file names (as --plugin takes them), or with -n
 # their plugin names (without the extension and a leading "lib").
@@ -31,6 +31,7 @@ _kickstand_values() {
   case $1 in
     --method) compgen -W 'start apply_host_profile stop' -- "$tail" ;;
     --daemon) compgen -W 'wait nowait' -- "$tail" ;;
+    --order) compgen -W 'height history' -- "$tail" ;;
     --plugin-directory) compgen -d -- "$tail" ;;
     --dump-dependency-tree) compgen -f -- "$tail" ;;
     --plugin | --disable-plugins | --interactive-mode-requires)

@@ -12,6 +12,11 @@ namespace kickstand {
 /// single worker of an interactive run).
 class RunOptions {
  public:
+  /// How a parallel run ranks ready plugins of one scheduling class: by
+  /// the chain of nodes still waiting on each (height), or by that chain
+  /// counted in the durations the previous boot recorded (history).
+  enum class Order { Height, History };
+
   /// The run's record, created on first use under the global lock.
   static RunOptions& Instance();
   /// Defaults, the seed being the current time (a test's own record).
@@ -32,6 +37,7 @@ class RunOptions {
   bool daemonWait = false;
   uint32_t daemonWaitTimeout = 40;
   char** environment = nullptr;
+  Order order = Order::Height;
 };
 
 }  // namespace kickstand

@@ -14,6 +14,7 @@
 #include "driver/Logging.h"
 #include "driver/NodeLoader.h"
 #include "driver/ProfilingLog.h"
+#include "driver/RecordedDurations.h"
 #include "driver/RunOnceRecord.h"
 #include "driver/SyslogDaemon.h"
 #include "graph/CycleBreaker.h"
@@ -201,10 +202,31 @@ void BootRun::RunGraph() {
     Log_Level(2, "%s\n", report.c_str());
     HostAlert(report);
   });
+  std::optional<TimeChains> chains = LearnOrder(roots);
   Executor executor(static_cast<int>(options_.threadCount), options_.randomize,
-                    static_cast<uint64_t>(options_.randomSeed));
+                    static_cast<uint64_t>(options_.randomSeed), chains ? &*chains : nullptr);
   ScheduleAndWait(executor);
   success_ = true;
+}
+
+// Only workers choosing among ready plugins gain from the order: a serial
+// run takes every plugin one after another whatever the order. Daemon and
+// invoke runs are not the boots the log records.
+std::optional<TimeChains> BootRun::LearnOrder(const std::vector<Node*>& roots) const {
+  if (options_.order != RunOptions::Order::History || !options_.parallel || options_.invoke ||
+      selections_.daemon)
+    return std::nullopt;
+  std::ifstream log(platform::HostPath(platform::paths::kProfilingLog));
+  std::optional<RecordedDurations> durations = RecordedDurations::Read(log);
+  if (!durations) {
+    Log_Level(5, "no previous boot recorded; ordering by height\n");
+    return std::nullopt;
+  }
+  std::string skipped = durations->SkippedLines() == 0 ? "" :
+      " (" + std::to_string(durations->SkippedLines()) + " unreadable lines skipped)";
+  Log_Level(5, "ordering by the durations of %zu plugins recorded by the previous boot%s\n",
+            durations->Count(), skipped.c_str());
+  return TimeChains(roots, [&](const Node& plugin) { return durations->Of(plugin.Name()); });
 }
 
 void BootRun::ScheduleAndWait(Executor& executor) {

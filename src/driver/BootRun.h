@@ -1,11 +1,14 @@
 #pragma once
 #include <deque>
+#include <optional>
+#include <vector>
 #include <sys/sysinfo.h>
 #include <sys/time.h>
 
 #include "daemons/ProgressObserver.h"
 #include "driver/CommandLine.h"
 #include "graph/Graph.h"
+#include "graph/TimeChains.h"
 #include "plugins/ActivationObserver.h"
 #include "plugins/InteractivePrompt.h"
 #include "plugins/KernelLogObserver.h"
@@ -17,6 +20,7 @@ namespace kickstand {
 
 class Clock;
 class Executor;
+class Node;
 class Plugin;
 
 /// The whole run of the program, from the command line to the exit status,
@@ -38,6 +42,7 @@ class BootRun {
   void ChooseThreadCount();
   void DumpGraph();
   void RunGraph();
+  std::optional<TimeChains> LearnOrder(const std::vector<Node*>& roots) const;
   void ScheduleAndWait(Executor& executor);
   void StopAndWait(Executor& executor);
   void WriteProfilingLog();

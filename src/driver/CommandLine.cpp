@@ -21,6 +21,7 @@ enum Code {
   kHelp = 'h', kInit = 256, kPluginFlags, kTrace, kInvoke, kMethod, kPlugin,
   kVerbose, kParallel, kRandomize, kRunOnce, kInteractive, kDisablePlugins,
   kPluginDirectory, kDumpTree, kInteractiveRequires, kDaemon, kDaemonWaitTimeout,
+  kOrder,
 };
 
 const option kOptions[] = {
@@ -42,6 +43,7 @@ const option kOptions[] = {
     {"interactive-mode-requires", required_argument, nullptr, kInteractiveRequires},
     {"daemon", optional_argument, nullptr, kDaemon},
     {"daemon-wait-timeout", required_argument, nullptr, kDaemonWaitTimeout},
+    {"order", required_argument, nullptr, kOrder},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -81,6 +83,17 @@ void ApplyDaemon(const char* value, RunOptions& options, Selections& selections)
   if (value) options.daemonWait = std::string(value) == "wait";
 }
 
+// Reported once the whole line is read, so that a help request still
+// prints nothing but the usage text.
+void ApplyOrder(const std::string& value, RunOptions& options, Selections& selections) {
+  if (value == "height")
+    options.order = RunOptions::Order::Height;
+  else if (value == "history")
+    options.order = RunOptions::Order::History;
+  else
+    selections.unknownOrder = value;
+}
+
 /// Applies one option of the table to the options or the selections.
 void Apply(int code, const char* arg, RunOptions& options, Selections& selections) {
   switch (code) {
@@ -115,6 +128,7 @@ void Apply(int code, const char* arg, RunOptions& options, Selections& selection
       break;
     case kDaemon: ApplyDaemon(arg, options, selections); break;
     case kDaemonWaitTimeout: ConvertInto(arg, options.daemonWaitTimeout); break;
+    case kOrder: ApplyOrder(arg, options, selections); break;
   }
 }
 
@@ -149,7 +163,7 @@ CommandLine::Outcome CommandLine::Parse(int argc, char** argv, RunOptions& optio
       PrintUsage(std::cout);
       return Outcome::ExitSuccess;
     }
-    if (code >= kInit && code <= kDaemonWaitTimeout)
+    if (code >= kInit && code <= kOrder)
       Apply(code, optarg, options, selections);
   }
   return Validate(options, selections);
@@ -169,6 +183,9 @@ bool CommandLine::ApplySelection(const std::string& name, const char* value, Run
 }
 
 CommandLine::Outcome CommandLine::Validate(const RunOptions& options, Selections& selections) {
+  if (selections.unknownOrder)
+    Log_Level(3, "ignoring --order=%s: the order is height or history\n",
+              selections.unknownOrder->c_str());
   if (selections.daemon) {
     if (InvalidDaemonCombination(options, selections)) {
       Log_Level(2, "Invalid combination of options passed. Exiting\n");

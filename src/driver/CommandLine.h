@@ -23,6 +23,7 @@ struct Selections {
   bool stop = false;  // daemon direction
   bool dump = false;
   std::optional<std::string> dumpPath;
+  std::optional<std::string> unknownOrder;  // the last --order value not understood
 };
 
 /// Parses and validates the command line with getopt_long.

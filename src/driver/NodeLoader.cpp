@@ -9,7 +9,10 @@
 #include "driver/CommandLine.h"
 #include "driver/RunOnceRecord.h"
 #include "graph/Graph.h"
+#include "platform/HostPath.h"
+#include "platform/HostPaths.h"
 #include "platform/Log.h"
+#include "plugins/DebugConfigurationCache.h"
 #include "plugins/DebugPlugin.h"
 #include "plugins/PluginLoader.h"
 
@@ -52,16 +55,18 @@ void NodeLoader::LoadPlugins(std::deque<Plugin*>& loaded) {
   if (options.invoke)
     RunOnceRecord::Read(selections_.runOnceKeys);
   std::set<std::string> flags = selections_.pluginFlags;
+  DebugConfigurationCache debugConfiguration(
+      platform::HostPath(platform::paths::kDebugConfiguration));
   auto load = [&](const std::string& fileName) {
     LoadPlugin(context_, fileName, loaded, flags, options.disabledPlugins,
-               selections_.runOnceKeys);
+               selections_.runOnceKeys, &debugConfiguration);
   };
   if (!selections_.pluginNames.empty()) {
     for (const std::string& name : selections_.pluginNames)
       load(name);
     return;
   }
-  std::vector<DebugEntry> debugEntries = DebugPlugin::ReadConfiguration();
+  std::vector<DebugEntry> debugEntries = debugConfiguration.Read();
   for (const auto& entry : boost::filesystem::directory_iterator(options.pluginDirectory))
     load(entry.path().filename().string());
   for (const DebugEntry& entry : debugEntries)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 #include "graph/InitBarrier.h"
 #include "graph/Node.h"
@@ -9,66 +11,6 @@
 
 namespace kickstand {
 namespace {
-
-enum Mark { Unvisited, OnPath, Done };
-
-/// Depth-first walk along dependencies with an explicit stack. A dependency
-/// that is still on the walk's path closes a cycle: the path from it to the
-/// current node.
-class CycleFinder {
- public:
-  /// The first cycle reachable from roots, in the order found; empty if none.
-  std::vector<Node*> Find(const std::vector<Node*>& roots) {
-    for (Node* root : roots) {
-      if (marks_[root] != Unvisited)
-        continue;
-      Enter(root);
-      while (!path_.empty()) {
-        if (Node* first = Advance())
-          return CycleFrom(first);
-      }
-    }
-    return {};
-  }
-
- private:
-  struct Frame { Node* node; size_t next; };
-
-  void Enter(Node* node) {
-    marks_[node] = OnPath;
-    path_.push_back({node, 0});
-  }
-
-  /// The node that closes a cycle, or null.
-  Node* Advance() {
-    Frame& top = path_.back();
-    const std::vector<Node*>& dependencies = top.node->Dependencies();
-    if (top.next == dependencies.size()) {
-      marks_[top.node] = Done;
-      path_.pop_back();
-      return nullptr;
-    }
-    Node* dependency = dependencies[top.next++];
-    Mark mark = marks_[dependency];
-    if (mark == OnPath)
-      return dependency;
-    if (mark == Unvisited)
-      Enter(dependency);
-    return nullptr;
-  }
-
-  std::vector<Node*> CycleFrom(Node* first) const {
-    auto start = std::find_if(path_.begin(), path_.end(),
-                              [first](const Frame& f) { return f.node == first; });
-    std::vector<Node*> cycle;
-    for (auto frame = start; frame != path_.end(); ++frame)
-      cycle.push_back(frame->node);
-    return cycle;
-  }
-
-  std::unordered_map<Node*, Mark> marks_;
-  std::vector<Frame> path_;
-};
 
 bool IsBarrier(Node* node) { return dynamic_cast<InitBarrier*>(node) != nullptr; }
 
@@ -81,6 +23,97 @@ size_t EdgeToDrop(const std::vector<Node*>& cycle) {
       return i;
   return cycle.size() - 1;
 }
+
+enum Mark { Unvisited, OnPath, Done };
+
+using Edge = std::pair<Node*, Node*>;
+
+struct EdgeHash {
+  size_t operator()(const Edge& edge) const {
+    return std::hash<Node*>()(edge.first) * 31 + std::hash<Node*>()(edge.second);
+  }
+};
+
+/// One depth-first walk along dependencies over the whole graph, with an
+/// explicit stack. A dependency still on the walk's path closes a cycle: the
+/// path from it to the current node. The cycle is reported, its edge counts
+/// as gone, and the walk goes on: dropping an edge makes no new cycle, so
+/// finished nodes stay finished, and the nodes above the dropped edge leave
+/// the path as if never entered, keeping how far their scan had come. It
+/// finds what a fresh walk after every drop would find, in linear time.
+class CycleWalk {
+ public:
+  explicit CycleWalk(const std::function<void(const std::string&)>& report) : report_(report) {}
+
+  void Run(const std::vector<Node*>& roots) {
+    for (Node* root : roots) {
+      if (visits_[root].mark != Unvisited)
+        continue;
+      Enter(root);
+      while (!path_.empty())
+        Advance();
+    }
+  }
+
+  /// The report texts, in the order found.
+  std::vector<std::string> reports;
+  /// The dropped edges, waiter first, in the order dropped.
+  std::vector<Edge> dropped;
+
+ private:
+  struct Visit {
+    Mark mark = Unvisited;
+    size_t next = 0;  // the next dependency to look at
+  };
+
+  void Enter(Node* node) {
+    visits_[node].mark = OnPath;
+    path_.push_back(node);
+  }
+
+  void Advance() {
+    Node* node = path_.back();
+    Visit& visit = visits_[node];
+    const std::vector<Node*>& dependencies = node->Dependencies();
+    if (visit.next == dependencies.size()) {
+      visit.mark = Done;
+      path_.pop_back();
+      return;
+    }
+    Node* dependency = dependencies[visit.next++];
+    if (droppedSet_.count({node, dependency}) != 0)
+      return;
+    Mark mark = visits_[dependency].mark;
+    if (mark == OnPath)
+      Break(dependency);
+    else if (mark == Unvisited)
+      Enter(dependency);
+  }
+
+  void Break(Node* first) {
+    auto start = std::find(path_.rbegin(), path_.rend(), first).base() - 1;
+    std::vector<Node*> cycle(start, path_.end());
+    reports.push_back("Kickstand dependency error: " + CycleBreaker::Describe(cycle));
+    report_(reports.back());
+    size_t drop = EdgeToDrop(cycle);
+    Node* waiter = cycle[drop];
+    dropped.emplace_back(waiter, cycle[(drop + 1) % cycle.size()]);
+    droppedSet_.insert(dropped.back());
+    // Each node above the waiter looks again at the dependency it was
+    // following when it is next entered.
+    while (path_.back() != waiter) {
+      Visit& visit = visits_[path_.back()];
+      visit.mark = Unvisited;
+      --visit.next;
+      path_.pop_back();
+    }
+  }
+
+  const std::function<void(const std::string&)>& report_;
+  std::unordered_map<Node*, Visit> visits_;
+  std::vector<Node*> path_;
+  std::unordered_set<Edge, EdgeHash> droppedSet_;
+};
 
 }  // namespace
 
@@ -95,20 +128,13 @@ std::string CycleBreaker::Describe(const std::vector<Node*>& cycle) {
          waiter->Name() + "\" on \"" + waitedFor->Name() + "\"";
 }
 
-// Cycles are rare, so each broken one simply starts a fresh walk.
 std::vector<std::string> CycleBreaker::BreakCycles(
     const std::vector<Node*>& roots, const std::function<void(const std::string&)>& report) {
   ScopedLock lock;
-  std::vector<std::string> reports;
-  for (;;) {
-    std::vector<Node*> cycle = CycleFinder().Find(roots);
-    if (cycle.empty())
-      return reports;
-    reports.push_back("Kickstand dependency error: " + Describe(cycle));
-    report(reports.back());
-    size_t drop = EdgeToDrop(cycle);
-    cycle[drop]->RemoveDependency(cycle[(drop + 1) % cycle.size()]);
-  }
+  CycleWalk walk(report);
+  walk.Run(roots);
+  Node::RemoveDependencies(walk.dropped);
+  return walk.reports;
 }
 
 }  // namespace kickstand

@@ -9,8 +9,10 @@
 
 namespace kickstand {
 
-Executor::Executor(int threadCount, bool randomize, uint64_t seed)
-    : randomize_(randomize), random_(static_cast<std::mt19937::result_type>(seed)) {
+Executor::Executor(int threadCount, bool randomize, uint64_t seed, const TimeChains* chains)
+    : readyQueue_(chains),
+      randomize_(randomize),
+      random_(static_cast<std::mt19937::result_type>(seed)) {
   StartWorkers(threadCount);
 }
 

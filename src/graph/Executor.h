@@ -11,6 +11,7 @@
 namespace kickstand {
 
 class Node;
+class TimeChains;
 
 /// The worker pool that runs the graph. Workers take the most urgent ready
 /// node, run it without the global lock and let its completion release its
@@ -20,7 +21,9 @@ class Executor {
  public:
   /// Throws kickstand::Exception when not every worker could be created.
   /// The tie-break generator is seeded with seed, so randomised runs repeat.
-  Executor(int threadCount, bool randomize, uint64_t seed);
+  /// With chains (a start run), ready nodes are ordered by their chain in
+  /// time instead of their height; chains must outlive the pool.
+  Executor(int threadCount, bool randomize, uint64_t seed, const TimeChains* chains = nullptr);
   virtual ~Executor();
   Executor(const Executor&) = delete;
   Executor& operator=(const Executor&) = delete;

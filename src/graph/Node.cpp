@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "graph/Executor.h"
@@ -47,8 +49,9 @@ int32_t LongestChain(Node* start, Field field, Neighbours next) {
   return field(start);
 }
 
-void Unlink(std::vector<Node*>& list, Node* node) {
-  list.erase(std::remove(list.begin(), list.end(), node), list.end());
+void Unlink(std::vector<Node*>& list, const std::unordered_set<Node*>& nodes) {
+  list.erase(std::remove_if(list.begin(), list.end(), [&](Node* n) { return nodes.count(n); }),
+             list.end());
 }
 
 }  // namespace
@@ -71,12 +74,21 @@ void Node::AddDependency(Node* other) {
 
 void Node::AddDependant(Node* other) { other->AddDependency(this); }
 
-void Node::RemoveDependency(Node* other) {
+void Node::RemoveDependencies(const std::vector<std::pair<Node*, Node*>>& edges) {
   ScopedLock lock;
-  Unlink(dependencies_, other);
-  Unlink(other->dependants_, this);
-  depth_ = kUnknown;
-  other->height_ = kUnknown;
+  std::unordered_map<Node*, std::unordered_set<Node*>> waitsFor, waitedFor;
+  for (const auto& [waiter, other] : edges) {
+    waitsFor[waiter].insert(other);
+    waitedFor[other].insert(waiter);
+  }
+  for (const auto& [node, others] : waitsFor) {
+    Unlink(node->dependencies_, others);
+    node->depth_ = kUnknown;
+  }
+  for (const auto& [node, others] : waitedFor) {
+    Unlink(node->dependants_, others);
+    node->height_ = kUnknown;
+  }
 }
 
 // The start and stop directions mirror each other: a start waits for the
@@ -98,17 +110,21 @@ void Node::ScheduleStop(Executor& executor) { Schedule(kStop, executor); }
 
 // Schedules this node and, depth first, every idle node it waits for. An
 // explicit stack instead of recursion: a chain of tens of thousands of
-// plugins listed in reverse must not exhaust the main thread's stack.
+// plugins listed in reverse must not exhaust the main thread's stack. Each
+// node's walk counts the neighbours it waits for; from then on their
+// completions count down, so no list is walked twice.
 void Node::Schedule(const Direction& direction, Executor& executor) {
-  struct Frame { Node* node; size_t next; bool descended; bool blocked; };
+  struct Frame { Node* node; size_t next; bool descended; uint32_t blocking; };
   ScopedLock lock;
+  if (state_ == direction.pending)
+    return;  // walked already; what it waits for counts down as it completes
   std::vector<Frame> stack;
   auto enter = [&](Node* node) {
     if (node->state_ == direction.queued || node->state_ == direction.done)
       return;
     if (node->state_ == Idle)
       node->state_ = direction.pending;
-    stack.push_back({node, 0, false, false});
+    stack.push_back({node, 0, false, 0});
   };
   enter(this);
   while (!stack.empty()) {
@@ -116,12 +132,12 @@ void Node::Schedule(const Direction& direction, Executor& executor) {
     const std::vector<Node*>& waitsFor = frame.node->*direction.waitsFor;
     if (frame.next == waitsFor.size()) {
       Node* node = frame.node;
-      bool blocked = frame.blocked;
+      uint32_t blocking = frame.blocking;
       stack.pop_back();
-      if (!blocked) {
-        node->state_ = direction.queued;
-        executor.Enqueue(node);
-      }
+      if (blocking == 0)
+        node->Enqueue(direction, executor);
+      else if (node->state_ == direction.pending)  // not one pending the other way
+        node->waitingFor_ = blocking;
       continue;
     }
     Node* other = waitsFor[frame.next];
@@ -130,10 +146,15 @@ void Node::Schedule(const Direction& direction, Executor& executor) {
       enter(other);
       continue;
     }
-    frame.blocked |= other->state_ == direction.pending || other->state_ == direction.queued;
+    frame.blocking += other->state_ == direction.pending || other->state_ == direction.queued;
     frame.descended = false;
     ++frame.next;
   }
+}
+
+void Node::Enqueue(const Direction& direction, Executor& executor) {
+  state_ = direction.queued;
+  executor.Enqueue(this);
 }
 
 void Node::Process(Executor& executor) {
@@ -155,14 +176,21 @@ void Node::RunOperation(bool starting) {
   }
 }
 
+// Every neighbour waiting in this direction counted each of its edges to
+// this node, so each edge counts down once. A second pass queues those left
+// waiting for nothing, each where it first appears in the list: there a
+// fresh look at its list would have found nothing blocking.
 void Node::Complete(const Direction& direction, Executor& executor) {
   ScopedLock lock;
   state_ = direction.done;
-  // A copy, in case a node is its own neighbour.
-  std::vector<Node*> released = this->*direction.releases;
+  const std::vector<Node*>& released = this->*direction.releases;
   for (Node* node : released) {
     if (node->state_ == direction.pending)
-      node->Schedule(direction, executor);
+      --node->waitingFor_;
+  }
+  for (Node* node : released) {
+    if (node->state_ == direction.pending && node->waitingFor_ == 0)
+      node->Enqueue(direction, executor);
   }
   stateChanged_.notify_all();
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kickstand {
@@ -45,8 +46,9 @@ class Node {
   void AddDependency(Node* other);
   /// Other starts only after this node has started.
   void AddDependant(Node* other);
-  /// Drops every edge that makes this node wait for other.
-  void RemoveDependency(Node* other);
+  /// For each pair, drops every edge by which the first node waits for the
+  /// second. Each list is rewritten once, however many of its edges go.
+  static void RemoveDependencies(const std::vector<std::pair<Node*, Node*>>& edges);
 
   void ScheduleStart(Executor& executor);
   void ScheduleStop(Executor& executor);
@@ -55,7 +57,8 @@ class Node {
   void Process(Executor& executor);
   void WaitStarted();
   void WaitStopped();
-  /// Started without running and without waking anyone.
+  /// Started without running and without waking anyone; only before the
+  /// node is scheduled, as nodes that wait for it count it until it completes.
   void MarkStarted();
 
   int32_t GetDepth();
@@ -72,6 +75,7 @@ class Node {
   static const Direction kStop;
 
   void Schedule(const Direction& direction, Executor& executor);
+  void Enqueue(const Direction& direction, Executor& executor);
   void RunOperation(bool starting);
   void Complete(const Direction& direction, Executor& executor);
   void WaitFor(State wanted);
@@ -83,6 +87,9 @@ class Node {
   int32_t height_ = -1;
   int32_t depth_ = -1;
   State state_ = Idle;
+  /// While pending: the edges to neighbours it still waits for (dependencies
+  /// when starting, dependants when stopping).
+  uint32_t waitingFor_ = 0;
   std::condition_variable_any stateChanged_;
 };
 

@@ -1,11 +1,13 @@
 #include "graph/ReadyQueue.h"
 
 #include "graph/Node.h"
+#include "graph/TimeChains.h"
 
 namespace kickstand {
 
 void ReadyQueue::Push(Node* node) {
-  buckets_[{node->SchedulingClass(), node->PathLength()}].push_back(node);
+  int64_t length = chains_ ? chains_->Of(node) : node->PathLength();
+  buckets_[{node->SchedulingClass(), length}].push_back(node);
   ++size_;
 }
 

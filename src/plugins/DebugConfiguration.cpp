@@ -28,10 +28,7 @@ std::vector<std::string> BarrierList(const std::string& field) {
   return std::vector<std::string>(items.begin(), items.end());
 }
 
-}  // namespace
-
-std::vector<DebugEntry> ReadDebugConfiguration(std::istream& in) {
-  std::vector<DebugEntry> entries;
+void ParseLines(std::istream& in, ParsedDebugConfiguration* parsed) {
   int lineNumber = 0;
   for (std::string line; std::getline(in, line);) {
     ++lineNumber;
@@ -41,12 +38,36 @@ std::vector<DebugEntry> ReadDebugConfiguration(std::istream& in) {
     std::vector<std::string> fields = Fields(line);
     // A NUL would cut a name or a command short where it is used as C text.
     if (fields.size() != 4 || line.find('\0') != std::string::npos) {
-      Log_Level(5, "ignoring malformed debug entry at line %d: %s\n", lineNumber, line.c_str());
+      parsed->malformed.emplace_back(lineNumber, line);
       continue;
     }
-    entries.push_back({fields[0], BarrierList(fields[1]), BarrierList(fields[2]), fields[3]});
+    parsed->entries.push_back(
+        {fields[0], BarrierList(fields[1]), BarrierList(fields[2]), fields[3]});
   }
+}
+
+}  // namespace
+
+ParsedDebugConfiguration ParseDebugConfiguration(std::istream& in) {
+  ParsedDebugConfiguration parsed;
+  try {
+    ParseLines(in, &parsed);
+  } catch (const boost::escaped_list_error&) {
+    parsed.failure = std::current_exception();
+  }
+  return parsed;
+}
+
+const std::vector<DebugEntry>& ParsedDebugConfiguration::Replay() const {
+  for (const auto& [lineNumber, line] : malformed)
+    Log_Level(5, "ignoring malformed debug entry at line %d: %s\n", lineNumber, line.c_str());
+  if (failure)
+    std::rethrow_exception(failure);
   return entries;
+}
+
+std::vector<DebugEntry> ReadDebugConfiguration(std::istream& in) {
+  return ParseDebugConfiguration(in).Replay();
 }
 
 }  // namespace kickstand

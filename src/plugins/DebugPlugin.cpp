@@ -1,12 +1,8 @@
 #include "plugins/DebugPlugin.h"
 
-#include <fstream>
-
 #include "core/Process.h"
 #include "graph/BarrierLinks.h"
 #include "platform/ExitStatus.h"
-#include "platform/HostPath.h"
-#include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "util/Exception.h"
 
@@ -20,13 +16,6 @@ DebugPlugin::DebugPlugin(const PluginContext& context, const std::string& name,
   LinkRequiredBarriers(context.graph, *this, requiredBarriers);
   LinkProvidedBarriers(context.graph, *this, providedBarriers);
   apiVersion_ = 1;
-}
-
-std::vector<DebugEntry> DebugPlugin::ReadConfiguration() {
-  std::ifstream file(platform::HostPath(platform::paths::kDebugConfiguration));
-  if (!file.is_open())
-    return {};
-  return ReadDebugConfiguration(file);
 }
 
 void DebugPlugin::Start() {

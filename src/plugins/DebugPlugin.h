@@ -18,9 +18,6 @@ class DebugPlugin : public Plugin {
       : DebugPlugin(context, entry.name, entry.requiredBarriers, entry.providedBarriers,
                     entry.command) {}
 
-  /// The entries of the debug configuration file; none when it is missing.
-  static std::vector<DebugEntry> ReadConfiguration();
-
   void Start() override;
   bool SupportsHostProfile() override { return false; }
   void ApplyHostProfile() override;

@@ -9,6 +9,7 @@
 #include "core/RunOptions.h"
 #include "graph/Graph.h"
 #include "platform/Log.h"
+#include "plugins/DebugConfigurationCache.h"
 #include "plugins/DebugPlugin.h"
 #include "plugins/JSONPlugin.h"
 #include "plugins/NativePlugin.h"
@@ -25,10 +26,10 @@ void ReportLoadFailure(const PluginContext& context, const std::string& text) {
 }
 
 void AppendDebugPlugins(const PluginContext& context, const std::string& name,
-                        const std::vector<DebugEntry>& entries, std::deque<Plugin*>& plugins) {
-  for (const DebugEntry& entry : entries)
-    if (entry.name == name)
-      plugins.push_back(context.graph.Adopt(std::make_unique<DebugPlugin>(context, entry)));
+                        const DebugConfigurationCache& debugConfiguration,
+                        std::deque<Plugin*>& plugins) {
+  for (const DebugEntry* entry : debugConfiguration.Named(name))
+    plugins.push_back(context.graph.Adopt(std::make_unique<DebugPlugin>(context, *entry)));
 }
 
 std::string SpaceAfterEach(const Flags& flags) {
@@ -115,14 +116,14 @@ PluginFile Describe(const std::string& fileName, size_t dot, const RunOptions& o
 /// Null for an unknown extension or a debug file (its plugins are
 /// appended here); throws what the constructor throws.
 std::unique_ptr<Plugin> Construct(const PluginContext& context, const PluginFile& file,
-                                  const std::vector<DebugEntry>& debugEntries,
+                                  const DebugConfigurationCache& debugConfiguration,
                                   std::deque<Plugin*>& plugins) {
   if (file.extension == "so")
     return std::make_unique<NativePlugin>(context, file.baseName, file.path);
   if (file.extension == "json")
     return std::make_unique<JSONPlugin>(context, file.baseName, file.path);
   if (file.extension == "debug")
-    AppendDebugPlugins(context, file.baseName, debugEntries, plugins);
+    AppendDebugPlugins(context, file.baseName, debugConfiguration, plugins);
   else
     Log_Level(3, "ignoring plugin '%s' of unknown type (%s)...\n", file.fileName.c_str(),
               file.extension.c_str());
@@ -131,10 +132,10 @@ std::unique_ptr<Plugin> Construct(const PluginContext& context, const PluginFile
 
 /// Null as well when construction failed: that is reported as a host alert.
 std::unique_ptr<Plugin> ConstructReported(const PluginContext& context, const PluginFile& file,
-                                          const std::vector<DebugEntry>& debugEntries,
+                                          const DebugConfigurationCache& debugConfiguration,
                                           std::deque<Plugin*>& plugins) {
   try {
-    return Construct(context, file, debugEntries, plugins);
+    return Construct(context, file, debugConfiguration, plugins);
   } catch (const std::exception& e) {
     ReportLoadFailure(context, "exception occurred whilst loading plugin " + file.fileName + ": " +
                       e.what());
@@ -156,15 +157,16 @@ void KeepOut(Graph& graph, std::unique_ptr<Plugin> plugin) {
 
 void LoadPlugin(const PluginContext& context, const std::string& fileName,
                 std::deque<Plugin*>& plugins, std::set<std::string> bootFlags,
-                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys) {
+                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys,
+                DebugConfigurationCache* debugConfiguration) {
   size_t dot = fileName.rfind('.');
   if (dot == std::string::npos) {
     Log_Level(3, "ignoring plugin '%s' of unspecified type...\n", fileName.c_str());
     return;
   }
-  std::vector<DebugEntry> debugEntries = DebugPlugin::ReadConfiguration();
+  debugConfiguration->Read();
   PluginFile file = Describe(fileName, dot, context.options);
-  std::unique_ptr<Plugin> plugin = ConstructReported(context, file, debugEntries, plugins);
+  std::unique_ptr<Plugin> plugin = ConstructReported(context, file, *debugConfiguration, plugins);
   if (!plugin)
     return;
   if (KeptOut(*plugin, file.baseName, bootFlags, denyList)) {

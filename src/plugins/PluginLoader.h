@@ -6,6 +6,7 @@
 
 namespace kickstand {
 
+class DebugConfigurationCache;
 class Plugin;
 struct PluginContext;
 
@@ -13,9 +14,11 @@ struct PluginContext;
 /// classifies it by extension, constructs the plugin from the plugin
 /// directory and applies the deny list, the boot flags and the run-once
 /// keys. Accepted plugins are appended to plugins; an unusable file raises a
-/// host alert. Throws only when the debug configuration cannot be read.
+/// host alert. Reads the debug configuration through the discovery's cache;
+/// throws only when it cannot be read.
 void LoadPlugin(const PluginContext& context, const std::string& fileName,
                 std::deque<Plugin*>& plugins, std::set<std::string> bootFlags,
-                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys);
+                const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys,
+                DebugConfigurationCache* debugConfiguration);
 
 }  // namespace kickstand

@@ -52,7 +52,7 @@ TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
   EXPECT_FALSE(Parse({"--interactive", "--parallel"}).options.interactive);
 }
 
-TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
+TEST(CommandLine, NumericAndOrderValuesConvertOrAreIgnored) {
   const int64_t seed = 99;
   struct Case { const char* arg; bool randomize; int64_t seed; };
   for (const Case& c : {Case{"--randomize", true, seed}, Case{"--randomize=", true, seed},
@@ -66,6 +66,10 @@ TEST(CommandLine, NumericValuesConvertLikeLexicalCast) {
   EXPECT_EQ(Parse({"--daemon-wait-timeout=abc"}).options.daemonWaitTimeout, 40u);
   EXPECT_EQ(Parse({"--daemon-wait-timeout=7"}).options.daemonWaitTimeout, 7u);
   EXPECT_EQ(Parse({"--daemon-wait-timeout=-1"}).options.daemonWaitTimeout, 4294967295u);
+  Parsed unknown = Parse({"--order=history", "--order=fast"});  // logged and ignored
+  EXPECT_TRUE(unknown.options.order == RunOptions::Order::History &&
+              unknown.outcome == Outcome::Run);
+  EXPECT_EQ(Parse({"--order=history", "--order=height"}).options.order, RunOptions::Order::Height);
 }
 
 TEST(CommandLine, DaemonNeedsStartOrStopAloneAndWaitsOnlyForWait) {

@@ -1,7 +1,5 @@
 #include "GraphFixture.h"
 
-#include <algorithm>
-
 #include "graph/BarrierLinks.h"
 #include "graph/Executor.h"
 #include "util/GlobalLock.h"
@@ -19,12 +17,6 @@ void RunRecord::Clear() {
 std::vector<std::string> RunRecord::Events() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return events_;
-}
-
-int RunRecord::IndexOf(const std::string& event) const {
-  std::vector<std::string> events = Events();
-  auto found = std::find(events.begin(), events.end(), event);
-  return found == events.end() ? -1 : static_cast<int>(found - events.begin());
 }
 
 void TestNode::Activate() {
@@ -51,8 +43,9 @@ std::vector<kickstand::Node*> GraphTest::Nodes() const {
   return std::vector<kickstand::Node*>(nodes_.begin(), nodes_.end());
 }
 
-void GraphTest::StartAll(int threads, bool randomize, uint64_t seed) {
-  kickstand::Executor executor(threads, randomize, seed);
+void GraphTest::StartAll(int threads, bool randomize, uint64_t seed,
+                         const kickstand::TimeChains* chains) {
+  kickstand::Executor executor(threads, randomize, seed, chains);
   {
     kickstand::ScopedLock lock;  // as the driver does: no choice before all are scheduled
     for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);

@@ -9,6 +9,7 @@
 
 #include "graph/Graph.h"
 #include "graph/InitBarrier.h"
+#include "graph/TimeChains.h"
 #include "support/ScratchRoot.h"
 
 /// The order in which test nodes ran, shared by the workers.
@@ -17,7 +18,6 @@ class RunRecord {
   void Add(const std::string& event);
   void Clear();
   std::vector<std::string> Events() const;
-  int IndexOf(const std::string& event) const;  // -1 when absent
 
  private:
   mutable std::mutex mutex_;
@@ -59,7 +59,8 @@ class GraphTest : public ::testing::Test {
   std::vector<kickstand::Node*> Nodes() const;
   /// Schedules every node in order on a fresh pool and waits for each; with
   /// no threads the calling thread runs them one step at a time.
-  void StartAll(int threads, bool randomize = false, uint64_t seed = 1);
+  void StartAll(int threads, bool randomize = false, uint64_t seed = 1,
+                const kickstand::TimeChains* chains = nullptr);
   void StopAll(int threads);
   /// Forgets the graph and what ran, for another round in the same test.
   void Reset();

@@ -157,6 +157,7 @@ def check_completion(check, root, script, offered):
     open(os.path.join(plugins, "network.json"), "w").close()
     for line, expected in [("kickstand --method=", ["start", "apply_host_profile", "stop"]),
                            ("kickstand --daemon=", ["wait", "nowait"]),
+                           ("kickstand --order=h", ["height", "history"]),
                            ("kickstand --plugin=network.json,", ["network.json,libclock.so",
                                                                  "network.json,network.json"]),
                            ("kickstand --disable-plugins=c", ["clock"])]:

@@ -1,8 +1,11 @@
+#include <cstdio>
 #include <sstream>
 #include <boost/tokenizer.hpp>
 #include <gtest/gtest.h>
 
 #include "plugins/DebugConfiguration.h"
+#include "plugins/DebugConfigurationCache.h"
+#include "support/ScratchRoot.h"
 
 namespace kickstand {
 namespace {
@@ -46,6 +49,45 @@ TEST(DebugConfigurationTest, KeepsFourFieldLinesOnly) {
   // A bad escape ends the whole read.
   EXPECT_THROW(Read("ok: :c:true\nx:a\\q:c:true\n"), boost::escaped_list_error);
   EXPECT_THROW(Read("x: :c\\:true\n"), boost::escaped_list_error);
+}
+
+// Every read sees the file as it is; reading an unchanged file again gives
+// what reading it gave: its entries, or its messages and its exception.
+TEST(DebugConfigurationTest, CachedReadsFollowTheFileAndRepeatItsFailure) {
+  const std::string host = "/etc/cached.conf", path = testing_support::ScratchRoot() + host;
+  DebugConfigurationCache cache(path);
+  auto named = [&](const std::string& name) {
+    std::string text = name + ":";
+    for (const DebugEntry* entry : cache.Named(name)) text += entry->command + ";";
+    return text;
+  };
+  EXPECT_TRUE(cache.Read().empty());
+  testing_support::WriteScratchFile(host, "a: :x:true\nb: :y:true\na:x: :false\n");
+  EXPECT_EQ(cache.Read().size(), 3u);
+  EXPECT_EQ(named("a") + named("b"), "a:true;false;b:true;");
+  testing_support::WriteScratchFile(host, "a: :x:true\n");  // in place, shorter
+  cache.Read();
+  EXPECT_EQ(named("a") + named("b"), "a:true;b:");
+  testing_support::WriteScratchFile(host + ".new", "b: :x:true\n");  // as long, another inode
+  std::rename((path + ".new").c_str(), path.c_str());
+  cache.Read();
+  EXPECT_EQ(named("a") + named("b"), "a:b:true;");
+
+  const std::string bad = "bad\nok: :c:true\nx:a\\q:c:true\n";
+  auto outcome = [](auto read) {
+    testing::internal::CaptureStderr();
+    std::string thrown = "nothing thrown";
+    try {
+      read();
+    } catch (const boost::escaped_list_error& e) {
+      thrown = e.what();
+    }
+    return testing::internal::GetCapturedStderr() + thrown;
+  };
+  std::string expected = outcome([&] { Read(bad); });
+  EXPECT_NE(expected.find("at line 1: bad\n"), std::string::npos) << expected;
+  testing_support::WriteScratchFile(host, bad);
+  for (int read = 0; read < 3; ++read) EXPECT_EQ(outcome([&] { cache.Read(); }), expected);
 }
 
 }  // namespace
