@@ -27,14 +27,29 @@ COLOUR = re.compile(r"\x1b\[[0-9;]*m")  # the RatioReporter colours whatever the
 TARGETS = {
     "BM_EmptyBoot/manual_time": [("peak_MiB", "MiB", 8.0)],
 }
-# Targets on the ratio of a measurement to its baseline: each analysis of a
-# 10,000-plugin boot costs at most twice a dump of the same tree; kickstand's
-# start-up costs a small multiple of a plain C++ hello.
-RATIO_TARGETS = {(f"BM_Analyze/{command}/manual_time", "BM_DumpTree/manual_time"): 2.0
-                 for command in ("time", "blame", "critical_chain", "plot", "dot")}
-RATIO_TARGETS.update({(f"{run}/manual_time", "BM_HelloProcess/manual_time"): limit
-                      for run, limit in (("BM_EmptyBoot", 3.0), ("BM_HelpOnly", 1.5),
-                                         ("BM_InvokeDebugPlugin", 4.0))})
+SLEEPERS = "BM_Sleepers{}/{}/iterations:1/manual_time"
+# Upper limits on a measurement's ratio to its baseline, by pair.
+RATIO_TARGETS = {
+    ("BM_JsonBootParallel/iterations:2/manual_time",
+     "BM_JsonBootSerial/iterations:2/manual_time"): 0.7,
+    # A no-op round trip from four threads at once against one thread's:
+    # time per round trip, so 1 / 1.5 is 1.5 times the throughput.
+    ("BM_NoopRoundTrip/real_time/threads:4", "BM_NoopRoundTrip/real_time/threads:1"): 1 / 1.5,
+    # Against the replaced design, a server that handles each connection on
+    # its event-loop thread: at least 0.9 times its throughput.
+    ("BM_NoopRoundTrip/real_time/threads:1", "BM_SerialServerNoopRoundTrip/real_time"): 1 / 0.9,
+}
+for size in ("8x500ms", "32x100ms"):
+    parallel = SLEEPERS.format("Parallel", size)
+    RATIO_TARGETS[(parallel, SLEEPERS.format("WorkPerWorker", size))] = 1.2
+    # serial / parallel >= 0.8 x workers
+    RATIO_TARGETS[(parallel, SLEEPERS.format("SerialPerWorker", size))] = 1 / 0.8
+# Each analysis of a 10,000-plugin boot costs at most twice a dump of the same tree.
+for command in ("time", "blame", "critical_chain", "plot", "dot"):
+    RATIO_TARGETS[(f"BM_Analyze/{command}/manual_time", "BM_DumpTree/manual_time")] = 2.0
+# kickstand's start-up costs a small multiple of a plain C++ hello.
+for run, limit in (("BM_HelpOnly", 1.5), ("BM_EmptyBoot", 3.0), ("BM_InvokeDebugPlugin", 4.0)):
+    RATIO_TARGETS[(f"{run}/manual_time", "BM_HelloProcess/manual_time")] = limit
 
 
 def run_program(path, repetitions, out_dir):
@@ -85,11 +100,12 @@ def benchmark_rows(program, pairs, medians):
         if name in medians and baseline in medians:
             a, b = medians[name], medians[baseline]
             scale = UNIT_SECONDS[b["time_unit"]] / UNIT_SECONDS[a["time_unit"]]
-            rows.append(row(f"{program}: {name}", a["real_time"], a["time_unit"], baseline,
-                            b["real_time"] * scale))
-            if (name, baseline) in RATIO_TARGETS:
-                limit = RATIO_TARGETS[name, baseline]
-                rows[-1].update(target=f"<= {limit:g}x", ok=rows[-1]["ratio"] <= limit)
+            r = row(f"{program}: {name}", a["real_time"], a["time_unit"], baseline,
+                    b["real_time"] * scale)
+            limit = RATIO_TARGETS.get((name, baseline))
+            if limit is not None:
+                r.update(target=f"ratio <= {limit:.3g}", ok=r["ratio"] <= limit)
+            rows.append(r)
     for name, checks in TARGETS.items():
         if name not in medians:
             continue

@@ -7,7 +7,7 @@
 _kickstand_options=(-h --help --init --invoke --method= --plugin= --trace --verbose
   --randomize --parallel --plugin-flags= --interactive --disable-plugins=
   --dump-dependency-tree --interactive-mode-requires= --daemon --daemon-wait-timeout=
-  --order= --plugin-directory= --run-once=)
+  --plugin-timeout= --order= --plugin-directory= --run-once=)
 
 # The plugin files: their file names (as --plugin takes them), or with -n
 # their plugin names (without the extension and a leading "lib").

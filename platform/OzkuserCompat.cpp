@@ -41,6 +41,9 @@ int OzkuserCompat_Spawn(pid_t* pid, const char* path, OzkuserCompat_SpawnFileAct
   for (char* const* argument = argv + 1; argv[0] && *argument; ++argument)
     request.arguments.push_back(*argument);
   request.dup2s = actions->dup2s;
+  // The child leads a process group of its own, so that an operation that
+  // runs too long can be ended with everything it started.
+  request.newProcessGroup = true;
   pid_t child = platform::Spawner::System().Spawn(request);
   if (child < 0)
     return errno;

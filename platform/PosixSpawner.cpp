@@ -1,5 +1,6 @@
 #include "platform/PosixSpawner.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
@@ -75,31 +76,46 @@ int OpenProcessDescriptor(pid_t child) {
   return static_cast<int>(syscall(SYS_pidfd_open, child, 0));
 }
 
-bool WaitWithLimit(pid_t child, int* status, std::chrono::milliseconds limit) {
+/// Milliseconds to the deadline, at least 0; -1 (for ever) without one.
+int PollTimeout(const std::optional<std::chrono::steady_clock::time_point>& deadline) {
+  if (!deadline)
+    return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      *deadline - std::chrono::steady_clock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+/// Waits until the child ends, the limit passes (false, ETIMEDOUT) or the
+/// peer of connection hangs up (false, ECONNRESET), whichever comes first.
+bool WaitUntil(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit,
+               int connection) {
   int fd = OpenProcessDescriptor(child);
-  auto deadline = std::chrono::steady_clock::now() + limit;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
+  if (limit)
+    deadline = std::chrono::steady_clock::now() + *limit;
+  int error = ETIMEDOUT;
   for (;;) {
     pid_t result = waitpid(child, status, WNOHANG);
     if (result == child || (result < 0 && errno != EINTR)) {
-      if (fd >= 0)
-        close(fd);
-      return result == child;
-    }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
+      error = result == child ? 0 : errno;
       break;
-    if (fd >= 0) {
-      pollfd ready{fd, POLLIN, 0};
-      poll(&ready, 1, static_cast<int>(left.count()));
-    } else {
-      usleep(10000);  // no process descriptors: look again every 10 ms
+    }
+    int timeout = PollTimeout(deadline);
+    if (timeout == 0)
+      break;
+    if (fd < 0)  // no process descriptors: look again every 10 ms
+      timeout = timeout < 0 ? 10 : std::min(timeout, 10);
+    pollfd ready[] = {{fd, POLLIN, 0}, {connection, 0, 0}};  // -1s are left out
+    poll(ready, 2, timeout);
+    if (ready[1].revents & (POLLHUP | POLLERR)) {
+      error = ECONNRESET;
+      break;
     }
   }
   if (fd >= 0)
     close(fd);
-  errno = ETIMEDOUT;
-  return false;
+  errno = error;
+  return error == 0;
 }
 
 }  // namespace
@@ -128,11 +144,17 @@ pid_t PosixSpawner::TryWait(pid_t child, int* status) {
 
 bool PosixSpawner::Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit) {
   if (limit)
-    return WaitWithLimit(child, status, *limit);
+    return WaitUntil(child, status, limit, -1);
   pid_t result;
   while ((result = waitpid(child, status, 0)) < 0 && errno == EINTR) {
   }
   return result == child;
+}
+
+bool PosixSpawner::WaitWhileConnected(pid_t child, int* status, int connection) {
+  if (connection < 0)
+    return Wait(child, status, std::nullopt);
+  return WaitUntil(child, status, std::nullopt, connection);
 }
 
 void PosixSpawner::Signal(pid_t child, int signal) {

@@ -9,6 +9,7 @@ class PosixSpawner : public Spawner {
   pid_t Spawn(const SpawnRequest& request) override;
   pid_t TryWait(pid_t child, int* status) override;
   bool Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit) override;
+  bool WaitWhileConnected(pid_t child, int* status, int connection) override;
   void Signal(pid_t child, int signal) override;
   pid_t Fork() override;
 };

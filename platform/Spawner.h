@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -50,12 +51,27 @@ class Spawner {
   /// ETIMEDOUT when the limit passed first.
   virtual bool Wait(pid_t child, int* status,
                     std::optional<std::chrono::milliseconds> limit = std::nullopt) = 0;
+  /// Waits for the child's end while the peer of connection keeps it open:
+  /// false with ECONNRESET once the peer has closed it (the child runs on).
+  /// A connection of -1 waits as Wait does.
+  virtual bool WaitWhileConnected(pid_t child, int* status, int connection) = 0;
   /// Sends signal to the child's process group when it leads one, else to
   /// the child alone.
   virtual void Signal(pid_t child, int signal) = 0;
   /// A copy of this process, for children that run our own code before
   /// they exec, or instead: 0 in the child, -1 with errno on failure.
   virtual pid_t Fork() = 0;
+
+  /// Ends a child that leads a process group, and the group with it:
+  /// SIGTERM, then SIGKILL if the child has not ended within grace, and
+  /// reaps it. False when it could not be reaped.
+  bool End(pid_t child, int* status, std::chrono::milliseconds grace = std::chrono::seconds(2)) {
+    Signal(child, SIGTERM);
+    if (Wait(child, status, grace))
+      return true;
+    Signal(child, SIGKILL);
+    return Wait(child, status);
+  }
 
   /// The operating system's spawner, shared by the whole process.
   static Spawner& System();

@@ -64,7 +64,8 @@ bool Dispatcher::ExecuteCommand(std::shared_ptr<CommandInput> input,
   }
   std::optional<std::string> failure = CheckParameters(command->second, *input);
   if (!failure)
-    failure = RunProgramToEnd(command->second.program, ProgramArguments(*input));
+    failure = RunProgramToEnd(command->second.program, ProgramArguments(*input),
+                              input->ClientConnection());
   if (failure)
     output->AddError(*failure);
   return !failure;

@@ -11,7 +11,8 @@
 namespace Tessel {
 namespace AutoCli {
 
-/// Runs the commands described in its external directories.
+/// Runs the commands described in its external directories. Once set up,
+/// it only reads its descriptions, so commands may run at the same time.
 class Dispatcher {
  public:
   Dispatcher() = default;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,10 @@ const std::vector<std::string>& ExternalDirectories() {
 }  // namespace
 
 TarncliDispatcher* TarncliDispatcher::GetInstance() {
+  // Commands run at the same time: the first ones all ask for it at once.
+  static std::mutex creation;
   static std::shared_ptr<TarncliDispatcher> instance;
+  std::lock_guard<std::mutex> lock(creation);
   if (!instance)
     instance = std::make_shared<TarncliDispatcher>();
   return instance.get();

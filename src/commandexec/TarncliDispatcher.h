@@ -7,7 +7,8 @@ namespace kickstand {
 /// describe the tarncli command tree. Used only in the executor process.
 class TarncliDispatcher : public Tessel::AutoCli::Dispatcher {
  public:
-  /// Created at the first call and kept until the process ends.
+  /// Created at the first call and kept until the process ends; any thread
+  /// may ask.
   static TarncliDispatcher* GetInstance();
 
   /// Adds the four external directories in their fixed order; a refused

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,6 +29,21 @@ void SendRequest(int fd, const std::string& commandLine) {
     throw Exception("Failed sending command to executor: " + SystemError(error));
   }
   shutdown(fd, SHUT_WR);  // ends the request, so an empty line does not leave both sides waiting
+}
+
+/// Returns once the status can be read; at the deadline closes the
+/// connection, which the executor takes as the end of its command, and throws.
+void AwaitStatus(int fd, const Deadline& deadline) {
+  std::optional<std::chrono::milliseconds> left;
+  pollfd reply{fd, POLLIN, 0};
+  int ready = -1;
+  while ((left = deadline.Left()) &&
+         (ready = poll(&reply, 1, static_cast<int>(left->count()))) < 0 && errno == EINTR) {
+  }
+  if (left && ready == 0) {
+    close(fd);
+    throw deadline.Expired();
+  }
 }
 
 control::Status ReceiveStatus(int fd) {
@@ -93,7 +109,6 @@ void TarncliExecutor::Start() {
     throw Exception("Kickstand executor failed to start");
 }
 
-
 void TarncliExecutor::Stop() {
   int fd = Connect(false);
   if (fd < 0) {
@@ -111,9 +126,10 @@ void TarncliExecutor::Stop() {
   close(fd);
 }
 
-void TarncliExecutor::Execute(const std::string& commandLine) {
+void TarncliExecutor::Execute(const std::string& commandLine, const Deadline& deadline) {
   int fd = ConnectWithRestarts();
   SendRequest(fd, commandLine);
+  AwaitStatus(fd, deadline);
   control::Status status = ReceiveStatus(fd);
   close(fd);
   if (status != 0)

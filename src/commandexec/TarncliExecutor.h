@@ -2,13 +2,16 @@
 #include <string>
 #include <thread>
 
+#include "core/Deadline.h"
+
 namespace kickstand {
 
 /// Client and server of the command executor process, both ends of the
 /// control socket (ControlProtocol.h). The client side (Start, Stop, Execute,
 /// Connect; TarncliExecutor.cpp) runs in kickstand's process; the server side
-/// (OpenControlSocket, StartEventLoop, EventLoop, HandleControlConnection;
-/// TarncliExecutorServer.cpp) only in the forked executor process.
+/// (OpenControlSocket, StartEventLoop, EventLoop, HandleControlConnection,
+/// AwaitStop; TarncliExecutorServer.cpp, with ControlServer) only in the
+/// forked executor process.
 class TarncliExecutor {
  public:
   /// The single instance; the first call also ignores SIGPIPE.
@@ -17,18 +20,28 @@ class TarncliExecutor {
 
   /// Makes sure an executor process listens; throws kickstand::Exception.
   void Start();
-  /// Sends the stop request; throws only when it cannot be sent.
+  /// Sends the stop request and waits until the executor has served what
+  /// it had accepted; throws only when the request cannot be sent.
   void Stop();
   /// Runs one command line in the executor process; throws
-  /// kickstand::Exception unless it reports status 0.
-  void Execute(const std::string& commandLine);
+  /// kickstand::Exception unless it reports status 0. When no status has
+  /// come at the deadline, closes the connection, which makes the executor
+  /// end the command, and throws the deadline's TimedOutException.
+  void Execute(const std::string& commandLine, const Deadline& deadline = Deadline());
   /// A connected socket, or -1.
   int Connect(bool logFailure);
 
   void OpenControlSocket();
+  /// Serves the control socket on the event-loop thread until a stop request.
   void StartEventLoop();
   void EventLoop();
-  static void HandleControlConnection(void* clientData);
+  /// Waits for the event loop to end after a stop request and closes the
+  /// control socket.
+  void AwaitStop();
+  /// One connection's whole exchange on the calling thread: the peer check,
+  /// the request, and then either the stop request (true; no reply) or the
+  /// command line run and its status sent back. The connection stays open.
+  static bool HandleControlConnection(int connection);
 
  private:
   TarncliExecutor() = default;

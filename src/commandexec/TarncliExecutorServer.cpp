@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <list>
+#include <optional>
+#include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -11,12 +13,14 @@
 #include <boost/filesystem.hpp>
 
 #include "commandexec/ControlProtocol.h"
+#include "commandexec/ControlServer.h"
 #include "commandexec/TarncliDispatcher.h"
 #include "core/Process.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "platform/Poll.h"
+#include "platform/ProcessorCount.h"
 #include "platform/tessel/OptionParser.h"
 #include "util/Exception.h"
 
@@ -25,13 +29,6 @@ namespace kickstand {
 namespace {
 
 const int kListenBacklog = 16;
-const time_t kRequestWaitSeconds = 10;
-const int kPollClassSet = 1;
-const int kPollFlags = 21;
-
-/// Set by the stop request, read by Poll_Loop; only the event-loop thread
-/// touches it.
-char executorStopFlag = 0;
 
 std::string SystemError(int error) { return strerror(error); }
 
@@ -82,15 +79,6 @@ int BindControlSocket(int fd) {
   return result;
 }
 
-int AcceptConnection(int listener) {
-  int connection;
-  while ((connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC)) < 0 && errno == EINTR) {
-  }
-  if (connection < 0)
-    Log_Level(3, "Error accepting connection on contol socket - %s\n\n", strerror(errno));
-  return connection;
-}
-
 bool PeerIsOwnUser(int connection) {
   ucred peer{};
   socklen_t size = sizeof peer;
@@ -104,12 +92,9 @@ bool PeerIsOwnUser(int connection) {
   return false;
 }
 
-/// Fills request with at most its size - 1 bytes and a NUL after them.
+/// Fills request with at most its size - 1 bytes and a NUL after them. The
+/// request is there already: the event loop hands over readable connections.
 bool ReceiveRequest(int connection, char (&request)[control::kRequestSize]) {
-  // A client that connects and never sends would otherwise hold the one
-  // event-loop thread, and with it every other plugin's command, for ever.
-  timeval limit{kRequestWaitSeconds, 0};
-  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
   ssize_t received = control::Receive(connection, request, control::kRequestSize - 1);
   if (received < 0) {
     Log_Level(3, "Failed to read message from socket - %s\n\n", strerror(errno));
@@ -119,12 +104,10 @@ bool ReceiveRequest(int connection, char (&request)[control::kRequestSize]) {
   return true;
 }
 
-void StopServing(void* clientData) {
-  Log_Level(5, "Kickstand executor signalled to stop\n");
-  executorStopFlag = 1;
-  Poll_NotifyChange(kPollClassSet);
-  Poll_CallbackRemove(kPollClassSet, kPollFlags, TarncliExecutor::HandleControlConnection,
-                      clientData, POLL_EVENT_READ);
+/// The client has closed its end: nobody waits for the status any more.
+bool ClientLeft(int connection) {
+  pollfd hangUp{connection, 0, 0};
+  return poll(&hangUp, 1, 0) > 0 && (hangUp.revents & (POLLHUP | POLLERR));
 }
 
 void ReportParseErrors(const Tessel::AutoCli::OptionParser& parser,
@@ -135,7 +118,12 @@ void ReportParseErrors(const Tessel::AutoCli::OptionParser& parser,
     throw Exception("Executor failed to parse command " + commandLine);
 }
 
-void ExecuteParsed(const Tessel::AutoCli::OptionParser& parser, const std::string& commandLine) {
+/// The status of a parsed command line; nothing when its client left
+/// before it ended (the framework then ends its program) or even began.
+std::optional<control::Status> ExecuteParsed(const Tessel::AutoCli::OptionParser& parser,
+                                             const std::string& commandLine, int connection) {
+  if (ClientLeft(connection))
+    return std::nullopt;
   auto input = Tessel::AutoCli::CommandInput::New();
   auto output = Tessel::AutoCli::CommandOutput::New();
   auto parameters = parser.GetCommandParameters();
@@ -144,23 +132,23 @@ void ExecuteParsed(const Tessel::AutoCli::OptionParser& parser, const std::strin
   input->SetCommandPath(path);
   for (const auto& parameter : parameters)
     input->AddParameter(parameter.first, parameter.second);
+  input->SetClientConnection(connection);
   TarncliDispatcher::GetInstance()->ExecuteCommand(input, output);
-  if (!output->HasError())
-    return;
   for (const std::string& error : output->GetErrors())
     Log_Level(2, "execution of '%s' failed : %s\n", commandLine.c_str(), error.c_str());
-  throw Exception("Executor failed to execute command: " + commandLine);
+  if (ClientLeft(connection))
+    return std::nullopt;
+  return output->HasError() ? 1 : 0;
 }
 
-control::Status RunCommandLine(const char* request) {
+std::optional<control::Status> RunCommandLine(const char* request, int connection) {
   try {
     std::string commandLine(request);
     Tessel::AutoCli::OptionParser parser;
     if (parser.ParseString(commandLine))
       return 0;
     ReportParseErrors(parser, commandLine);
-    ExecuteParsed(parser, commandLine);
-    return 0;
+    return ExecuteParsed(parser, commandLine, connection);
   } catch (...) {
     return 1;  // parse and execution errors were logged where they were found
   }
@@ -188,11 +176,9 @@ void TarncliExecutor::RunExecutorProcess() {
     Log_Level(2, "Unable to start executor\n");
     _exit(-1);
   }
-  eventLoop_.join();
-  close(controlSocket_);
+  AwaitStop();
   _exit(0);
 }
-
 
 void TarncliExecutor::OpenControlSocket() {
   controlSocket_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -205,7 +191,6 @@ void TarncliExecutor::OpenControlSocket() {
 }
 
 void TarncliExecutor::StartEventLoop() {
-  executorStopFlag = 0;  // a forked copy of a process whose loop was stopped carries 1
   try {
     eventLoop_ = std::thread(&TarncliExecutor::EventLoop, this);
   } catch (const std::system_error&) {
@@ -214,28 +199,33 @@ void TarncliExecutor::StartEventLoop() {
 }
 
 void TarncliExecutor::EventLoop() {
-  int listener = controlSocket_;  // the callback's client data, alive as long as the loop
+  // Lives as long as the loop; its end serves what was accepted.
+  ControlServer server(controlSocket_, 2 * platform::ProcessorCount());
   Poll_InitDefault();
-  if (Poll_Callback(kPollClassSet, kPollFlags, HandleControlConnection, &listener,
-                    POLL_EVENT_READ, listener, nullptr) != 0) {
+  if (!server.Register()) {
     Log_Level(2, "Failed setting up Poll Loop for executor\n");
     return;
   }
-  Poll_Loop(1, &executorStopFlag, 0);
+  Poll_Loop(1, server.StopFlag(), 0);
 }
 
-void TarncliExecutor::HandleControlConnection(void* clientData) {
-  int connection = AcceptConnection(*static_cast<int*>(clientData));
-  if (connection < 0)
-    return;
+void TarncliExecutor::AwaitStop() {
+  eventLoop_.join();
+  close(controlSocket_);
+  controlSocket_ = -1;
+}
+
+bool TarncliExecutor::HandleControlConnection(int connection) {
   char request[control::kRequestSize];
-  if (PeerIsOwnUser(connection) && ReceiveRequest(connection, request)) {
-    if (strncasecmp(request, control::kStopRequest, control::kStopLength) == 0)
-      StopServing(clientData);
-    else
-      SendStatus(connection, RunCommandLine(request));
+  if (!PeerIsOwnUser(connection) || !ReceiveRequest(connection, request))
+    return false;
+  if (strncasecmp(request, control::kStopRequest, control::kStopLength) == 0) {
+    Log_Level(5, "Kickstand executor signalled to stop\n");
+    return true;
   }
-  close(connection);
+  if (std::optional<control::Status> status = RunCommandLine(request, connection))
+    SendStatus(connection, *status);
+  return false;
 }
 
 }  // namespace kickstand

@@ -12,6 +12,9 @@ class SystemClock : public Clock {
     gettimeofday(&now, nullptr);
     return now;
   }
+  std::chrono::steady_clock::time_point Steady() const override {
+    return std::chrono::steady_clock::now();
+  }
   void Sleep(unsigned microseconds) const override { usleep(microseconds); }
 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <sys/time.h>
 
 namespace kickstand {
@@ -10,6 +11,8 @@ class Clock {
   virtual ~Clock() = default;
   /// The wall-clock time.
   virtual timeval Now() const = 0;
+  /// A time that only moves forward, for deadlines.
+  virtual std::chrono::steady_clock::time_point Steady() const = 0;
   virtual void Sleep(unsigned microseconds) const = 0;
 
   /// The system's clock, shared by the whole process.

@@ -59,14 +59,24 @@ bool RunProgram(char* const argv[], char* const envp[]) {
   return spawner.Wait(child, &status) && platform::ExitStatus(status).Succeeded();
 }
 
-int RunShellCommand(platform::Spawner& spawner, const std::string& command) {
+bool WaitBefore(platform::Spawner& spawner, pid_t child, const Deadline& deadline, int* status) {
+  if (spawner.Wait(child, status, deadline.Left()))
+    return true;
+  if (errno != ETIMEDOUT)
+    return false;
+  spawner.End(child, status);
+  throw deadline.Expired();
+}
+
+int RunShellCommand(platform::Spawner& spawner, const std::string& command,
+                    const Deadline& deadline) {
   platform::SpawnRequest request;
   request.arguments = {"/bin/sh", "-c", command};
   request.newProcessGroup = true;
   request.defaultSigpipe = false;  // as the C library's system leaves it
   pid_t child = spawner.Spawn(request);
   int status = -1;
-  if (child < 0 || !spawner.Wait(child, &status))
+  if (child < 0 || !WaitBefore(spawner, child, deadline, &status))
     return -1;
   return status;
 }

@@ -1,5 +1,8 @@
 #pragma once
 #include <string>
+#include <sys/types.h>
+
+#include "core/Deadline.h"
 
 namespace platform {
 class Spawner;
@@ -15,10 +18,16 @@ void RedirectStdio(const char* path);
 /// three on /dev/null. True when it exited with status 0.
 bool RunProgram(char* const argv[], char* const envp[]);
 
+/// Waits for child, which leads a process group of its own, and reaps it;
+/// false when it could not. When the deadline passes first, ends the group
+/// (SIGTERM, SIGKILL 2 s later) and throws the deadline's TimedOutException.
+bool WaitBefore(platform::Spawner& spawner, pid_t child, const Deadline& deadline, int* status);
+
 /// Runs command through "/bin/sh -c" to its end, as the C library's system
 /// would, but in a process group of its own, so that the shell and all it
-/// starts can be ended together. Returns the raw wait status, or -1 when no
-/// shell could be started.
-int RunShellCommand(platform::Spawner& spawner, const std::string& command);
+/// starts can be ended together at the deadline. Returns the raw wait
+/// status, or -1 when no shell could be started.
+int RunShellCommand(platform::Spawner& spawner, const std::string& command,
+                    const Deadline& deadline = Deadline());
 
 }  // namespace kickstand

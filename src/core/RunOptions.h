@@ -36,6 +36,8 @@ class RunOptions {
   bool invoke = false;
   bool daemonWait = false;
   uint32_t daemonWaitTimeout = 40;
+  /// Seconds a plugin's activation may run before it is ended; 0: no limit.
+  uint32_t pluginTimeout = 0;
   char** environment = nullptr;
   Order order = Order::Height;
 };

@@ -47,8 +47,8 @@ void RunHostProgram(const char* hostPath, const char* argument, char** envp) {
   RunProgram(argv, envp);
 }
 
-void ExecuteInCommandExecutor(const std::string& commandLine) {
-  TarncliExecutor::GetInstance()->Execute(commandLine);
+void ExecuteInCommandExecutor(const std::string& commandLine, const Deadline& deadline) {
+  TarncliExecutor::GetInstance()->Execute(commandLine, deadline);
 }
 
 void HostAlert(const std::string& text) {

@@ -21,8 +21,11 @@ enum Code {
   kHelp = 'h', kInit = 256, kPluginFlags, kTrace, kInvoke, kMethod, kPlugin,
   kVerbose, kParallel, kRandomize, kRunOnce, kInteractive, kDisablePlugins,
   kPluginDirectory, kDumpTree, kInteractiveRequires, kDaemon, kDaemonWaitTimeout,
+  kPluginTimeout,
   kOrder,
 };
+
+const unsigned long kMaxPluginTimeout = 86400;
 
 const option kOptions[] = {
     {"help", no_argument, nullptr, kHelp},
@@ -43,6 +46,7 @@ const option kOptions[] = {
     {"interactive-mode-requires", required_argument, nullptr, kInteractiveRequires},
     {"daemon", optional_argument, nullptr, kDaemon},
     {"daemon-wait-timeout", required_argument, nullptr, kDaemonWaitTimeout},
+    {"plugin-timeout", required_argument, nullptr, kPluginTimeout},
     {"order", required_argument, nullptr, kOrder},
     {nullptr, 0, nullptr, 0},
 };
@@ -132,6 +136,28 @@ void Apply(int code, const char* arg, RunOptions& options, Selections& selection
   }
 }
 
+/// Whole seconds from 0 to a day, digits only; false for anything else.
+bool ApplyPluginTimeout(const char* value, RunOptions* options) {
+  if (*value == '\0')
+    return false;
+  unsigned long seconds = 0;
+  for (const char* digit = value; *digit; ++digit) {
+    if (*digit < '0' || *digit > '9')
+      return false;
+    seconds = seconds * 10 + static_cast<unsigned long>(*digit - '0');
+    if (seconds > kMaxPluginTimeout)
+      return false;
+  }
+  options->pluginTimeout = static_cast<uint32_t>(seconds);
+  return true;
+}
+
+/// getopt_long has told what was wrong; the hint follows.
+CommandLine::Outcome OptionError(const char* program) {
+  std::cerr << "usage: " << program << " --help for usage information" << std::endl;
+  return CommandLine::Outcome::ExitFailure;
+}
+
 bool InvalidDaemonCombination(const RunOptions& options, const Selections& selections) {
   return options.interactive || options.invoke || options.method.empty() ||
          selections.init || !selections.pluginNames.empty() ||
@@ -155,9 +181,12 @@ CommandLine::Outcome CommandLine::Parse(int argc, char** argv, RunOptions& optio
   for (;;) {
     int code = getopt_long(argc, argv, "h", kOptions, nullptr);
     if (code == -1) break;
-    if (code == '?' || code == ':') {
-      std::cerr << "usage: " << argv[0] << " --help for usage information" << std::endl;
-      return Outcome::ExitFailure;
+    if (code == '?' || code == ':')
+      return OptionError(argv[0]);
+    if (code == kPluginTimeout && !ApplyPluginTimeout(optarg, &options)) {
+      std::cerr << argv[0] << ": option '--plugin-timeout' needs whole seconds from 0 to "
+                << kMaxPluginTimeout << ", not '" << optarg << "'" << std::endl;
+      return OptionError(argv[0]);
     }
     if (code == kHelp) {
       PrintUsage(std::cout);

@@ -20,7 +20,7 @@ DebugPlugin::DebugPlugin(const PluginContext& context, const std::string& name,
 
 void DebugPlugin::Start() {
   // The message shows the raw wait status, as the shell's caller got it.
-  platform::ExitStatus status(RunShellCommand(context_.spawner, command_));
+  platform::ExitStatus status(RunShellCommand(context_.spawner, command_, deadline_));
   if (!status.Succeeded())
     Log_Level(5, "debug injection '%s' returned %#08x\n", Name().c_str(),
               static_cast<unsigned>(status.Raw()));

@@ -34,7 +34,7 @@ void JSONPlugin::Accept(JSONDescription& description) {
 }
 
 void JSONPlugin::Start() {
-  RunCommands("start", Name(), startCommands_, context_.runCommandLine);
+  RunCommands("start", Name(), startCommands_, context_.runCommandLine, deadline_);
 }
 
 bool JSONPlugin::SupportsHostProfile() {
@@ -44,7 +44,8 @@ bool JSONPlugin::SupportsHostProfile() {
 void JSONPlugin::ApplyHostProfile() {
   if (apiVersion_ < 2)
     throw NotImplementedException("json_plugin::ApplyHostProfile");
-  RunCommands("apply_host_profile", Name(), hostProfileCommands_, context_.runCommandLine);
+  RunCommands("apply_host_profile", Name(), hostProfileCommands_, context_.runCommandLine,
+              deadline_);
 }
 
 }  // namespace kickstand

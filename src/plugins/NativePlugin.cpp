@@ -80,7 +80,7 @@ void NativePlugin::Accept(const KickstandNativeMetadata& metadata) {
 }
 
 void NativePlugin::Start() {
-  RunNativeExecutor("start", Name(), path_);
+  RunNativeExecutor("start", Name(), path_, deadline_);
 }
 
 bool NativePlugin::SupportsHostProfile() {
@@ -90,7 +90,7 @@ bool NativePlugin::SupportsHostProfile() {
 void NativePlugin::ApplyHostProfile() {
   if (!SupportsHostProfile())
     throw NotImplementedException("NativePlugin::ApplyHostProfile");
-  RunNativeExecutor("apply_host_profile", Name(), path_);
+  RunNativeExecutor("apply_host_profile", Name(), path_, deadline_);
 }
 
 }  // namespace kickstand

@@ -47,6 +47,7 @@ void Plugin::Activate() {
   if (Skipped())
     return;
   context_.observer.Started(*this);
+  deadline_ = Deadline(context_.clock, context_.options.pluginTimeout);
   std::optional<std::string> failure = RunWork();
   endTime_ = context_.clock.Now();
   context_.observer.Finished(*this, failure);
@@ -67,6 +68,9 @@ std::optional<std::string> Plugin::RunWork() {
     if (InvokeMethod(method))
       return std::nullopt;
     return "Method invocation failed";
+  } catch (const TimedOutException& e) {
+    ReportTimeout(e.what());
+    return std::string(e.what());
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());
     return std::string(e.what());
@@ -77,6 +81,14 @@ std::optional<std::string> Plugin::RunWork() {
     Log_Level(2, "ignoring unknown exception whilst processing %s ...\n", Name().c_str());
     return "unknown exception";
   }
+}
+
+// The kernel log hears of it as the failure; the log and the host alert
+// name the plugin.
+void Plugin::ReportTimeout(const std::string& what) {
+  Log_Level(2, "plugin %s %s\n", Name().c_str(), what.c_str());
+  if (context_.alert)
+    context_.alert("Kickstand plugin " + Name() + " " + what);
 }
 
 void Plugin::RunDefaultOperation() {
@@ -100,6 +112,8 @@ bool Plugin::InvokeMethod(const std::string& method) {
       ApplyHostProfile();
     }
     return true;
+  } catch (const TimedOutException&) {
+    throw;
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());
   } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <sys/time.h>
 
+#include "core/Deadline.h"
 #include "graph/Node.h"
 #include "plugins/PluginContext.h"
 
@@ -13,7 +14,8 @@ namespace kickstand {
 /// Abstract base of the plugin kinds. Activation runs the start (or
 /// apply-host-profile, or the invoked) operation, times it and contains
 /// every failure, so a failed plugin still releases its dependants. What is
-/// logged around it is left to the context's observer.
+/// logged around it is left to the context's observer. With a plugin
+/// timeout in the run options, the work is bounded by a deadline.
 class Plugin : public Node {
  public:
   Plugin(const PluginContext& context, const std::string& name, uint32_t schedulingClass = 1);
@@ -26,7 +28,8 @@ class Plugin : public Node {
   virtual void ApplyHostProfile() = 0;
   virtual int32_t ApiVersion() const { return apiVersion_; }
 
-  /// Runs one named method; false when it failed (already logged).
+  /// Runs one named method; false when it failed (already logged). Lets a
+  /// TimedOutException through.
   bool InvokeMethod(const std::string& method);
 
   const std::set<std::string>& RequiredFlags() const { return requiredFlags_; }
@@ -44,12 +47,15 @@ class Plugin : public Node {
   std::string pluginVersion_;
   std::set<std::string> requiredFlags_;
   std::set<std::string> disablingFlags_;
+  /// Of the activation that runs: the kinds bound their waits by it.
+  Deadline deadline_;
 
  private:
   bool Skipped();
   /// Why the work failed, if it did.
   std::optional<std::string> RunWork();
   void RunDefaultOperation();
+  void ReportTimeout(const std::string& what);
 
   timeval startTime_{0, 0};
   timeval endTime_{0, 0};

@@ -19,7 +19,7 @@ class RunOptions;
 /// What every plugin of a run shares, given by the run that creates them:
 /// the graph it links into, the run options, the clock, the process seam,
 /// who hears about activations, the interactive prompt, how a JSON plugin's
-/// command lines are run, and where load failures are raised.
+/// command lines are run, and where host alerts are raised.
 struct PluginContext {
   Graph& graph;
   const RunOptions& options;
@@ -29,7 +29,8 @@ struct PluginContext {
   /// Asked before each plugin while options.interactive is set.
   InteractivePrompt* prompt;
   CommandLineRunner runCommandLine;
-  /// Where discovery's host alerts go (a plugin file that cannot be used).
+  /// Where host alerts go: a plugin file that cannot be used, a plugin that
+  /// ran past its time limit.
   std::function<void(const std::string& text)> alert;
 };
 

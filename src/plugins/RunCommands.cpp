@@ -6,11 +6,14 @@
 namespace kickstand {
 
 void RunCommands(const std::string& method, const std::string& pluginName,
-                 const std::vector<std::string>& commands, const CommandLineRunner& execute) {
+                 const std::vector<std::string>& commands, const CommandLineRunner& execute,
+                 const Deadline& deadline) {
   int failures = 0;
   for (const std::string& command : commands) {
     try {
-      execute(command);
+      execute(command, deadline);
+    } catch (const TimedOutException&) {
+      throw;
     } catch (const std::exception& e) {
       Log_Level(2, "%s\n", e.what());
       ++failures;

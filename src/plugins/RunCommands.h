@@ -3,14 +3,19 @@
 #include <string>
 #include <vector>
 
+#include "core/Deadline.h"
+
 namespace kickstand {
 
-/// Runs one command line; throws when it failed.
-using CommandLineRunner = std::function<void(const std::string&)>;
+/// Runs one command line, giving it up at the deadline (TimedOutException);
+/// throws when it failed.
+using CommandLineRunner = std::function<void(const std::string&, const Deadline&)>;
 
 /// Runs every command, going on after failures, and then throws one
-/// MethodFailedException if any of them failed.
+/// MethodFailedException if any of them failed. A command still running at
+/// the deadline ends the operation with its TimedOutException.
 void RunCommands(const std::string& method, const std::string& pluginName,
-                 const std::vector<std::string>& commands, const CommandLineRunner& execute);
+                 const std::vector<std::string>& commands, const CommandLineRunner& execute,
+                 const Deadline& deadline);
 
 }  // namespace kickstand

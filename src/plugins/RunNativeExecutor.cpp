@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "core/Process.h"
 #include "platform/ExitStatus.h"
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
@@ -45,9 +46,9 @@ const platform::ExitStatus::Words kWords{"exited with code ", "exited with signa
                                          "exited: <unknown failure>"};
 
 /// Nothing when the child succeeded, else the reason it failed.
-std::optional<std::string> WaitReason(pid_t pid) {
+std::optional<std::string> WaitReason(pid_t pid, const Deadline& deadline) {
   int status = 0;
-  if (!platform::Spawner::System().Wait(pid, &status))
+  if (!WaitBefore(platform::Spawner::System(), pid, deadline, &status))
     return "failed to read exit status";
   return platform::ExitStatus(status).Failure(kWords);
 }
@@ -55,12 +56,12 @@ std::optional<std::string> WaitReason(pid_t pid) {
 }  // namespace
 
 void RunNativeExecutor(const std::string& method, const std::string& pluginName,
-                       const std::string& path) {
+                       const std::string& path, const Deadline& deadline) {
   std::string program = platform::HostPath(platform::paths::kNativeExecutor);
   char* const argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
                         const_cast<char*>(pluginName.c_str()), const_cast<char*>(method.c_str()),
                         nullptr};
-  if (std::optional<std::string> reason = WaitReason(Spawn(argv, method, pluginName)))
+  if (std::optional<std::string> reason = WaitReason(Spawn(argv, method, pluginName), deadline))
     throw MethodFailedException(method, pluginName, *reason);
 }
 

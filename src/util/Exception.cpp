@@ -10,6 +10,9 @@ MethodFailedException::MethodFailedException(const std::string& method,
                                              const std::string& reason)
     : Exception(pluginName + "->" + method + "() failed: " + reason) {}
 
+TimedOutException::TimedOutException(unsigned seconds)
+    : Exception("timed out after " + std::to_string(seconds) + " s") {}
+
 InvalidPluginException::InvalidPluginException(const std::string& path,
                                                const std::string& reason)
     : Exception("plugin `" + path + "' is invalid: " + reason) {}

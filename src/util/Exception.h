@@ -25,6 +25,12 @@ class MethodFailedException : public Exception {
                         const std::string& reason);
 };
 
+/// A plugin's activation ran past its time limit: "timed out after SECS s".
+class TimedOutException : public Exception {
+ public:
+  explicit TimedOutException(unsigned seconds);
+};
+
 class InvalidPluginException : public Exception {
  public:
   InvalidPluginException(const std::string& path, const std::string& reason);

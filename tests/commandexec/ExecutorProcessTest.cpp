@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,10 +27,16 @@ std::string MarkDescription(const std::string& root) {
 }
 
 // Described before anything in this process builds the command dispatcher,
-// which every executor forked from it inherits.
+// which every executor forked from it inherits. "hold --n=N" marks that it
+// runs, then waits, 5 s at most, for /go.
 [[maybe_unused]] const bool markDescribed =
     (WriteScratchFile("/usr/lib/halvex/tarncli/mark.json", MarkDescription(Host(""))),
-     WriteScratchFile("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + Host("/marks") + "\n", 0755), true);
+     WriteScratchFile("/bin/mark", "#!/bin/sh\necho \"$@\" >> " + Host("/marks") + "\n", 0755),
+     WriteScratchFile("/usr/lib/halvex/tarncli/hold.json", R"({"path": ["hold"], "program": ")" +
+                      Host("/bin/hold") + R"(", "parameters": [{"name": "n"}]})"),
+     WriteScratchFile("/bin/hold", "#!/bin/sh\necho held > " + Host("/held") + "${1#--n=}\nfor i in "
+                      "$(seq 50); do [ -e " + Host("/go") + " ] && exit 0; sleep 0.1; done\nexit 1\n",
+                      0755), true);
 
 /// The executors still running: the daemonised ones are re-parented to this
 /// process, a subreaper while an ExecutorProcess test runs.
@@ -44,12 +51,18 @@ std::vector<pid_t> Executors() {
   return pids;
 }
 
-/// Whether pid ends within a loose bound.
-bool Ends(pid_t pid) {
+/// Whether done() holds within a loose bound.
+template <typename Done>
+bool Becomes(Done done) {
   for (int wait = 0; wait < 1000; ++wait, usleep(10000))
-    if (waitpid(pid, nullptr, WNOHANG) == pid)
+    if (done())
       return true;
   return false;
+}
+
+/// Whether pid ends within a loose bound.
+bool Ends(pid_t pid) {
+  return Becomes([pid] { return waitpid(pid, nullptr, WNOHANG) == pid; });
 }
 
 class ExecutorProcess : public testing::Test {
@@ -57,7 +70,7 @@ class ExecutorProcess : public testing::Test {
   void SetUp() override {
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     // The executor makes the socket's directory itself.
-    for (const char* path : {"/var/run/halvex", kLog, "/marks"})
+    for (const char* path : {"/var/run/halvex", kLog, "/marks", "/held1", "/held2", "/go"})
       boost::filesystem::remove_all(Host(path));
   }
   // Ends every executor, passing or failing, and reaps it.
@@ -92,6 +105,27 @@ TEST_F(ExecutorProcess, FirstCommandStartsItBehindAnOwnerOnlySocketAndStopEndsIt
   log = ReadScratchFile(kLog);
   EXPECT_EQ(1, Count(log, "Executor Reset - polling for commands\n"));
   EXPECT_EQ(1, Count(log, "Kickstand executor signalled to stop\n"));
+}
+
+// Commands run at the same time; a stop request lets those running finish
+// and reply, then the executor ends and leaves nothing running.
+TEST_F(ExecutorProcess, StopServesTheCommandsAlreadyRunningThenEnds) {
+  executor_.Start();
+  std::vector<pid_t> running = Executors();
+  std::string thrown[2] = {"not yet", "not yet"};
+  std::thread clients[] = {std::thread([&] { thrown[0] = Thrown("hold --n=1"); }),
+                           std::thread([&] { thrown[1] = Thrown("hold --n=2"); })};
+  ASSERT_TRUE(Becomes([] { return Count(ReadScratchFile("/held1") + ReadScratchFile("/held2"),
+                                         "held") == 2; }));
+  std::thread stop([&] { executor_.Stop(); });
+  Becomes([] { return Count(ReadScratchFile(kLog), "signalled to stop") > 0; });
+  WriteScratchFile("/go", "");
+  for (std::thread* thread : {&clients[0], &clients[1], &stop})
+    thread->join();
+  EXPECT_EQ("", thrown[0] + thrown[1]);
+  ASSERT_EQ(1u, running.size());
+  EXPECT_TRUE(Ends(running[0]));
+  EXPECT_EQ(std::vector<pid_t>{}, Executors());  // the commands' programs too
 }
 
 TEST_F(ExecutorProcess, KilledExecutorIsRestartedAndTheCommandRunsOnce) {

@@ -29,9 +29,10 @@ inline int Count(const std::string& text, const std::string& part) {
 }
 
 /// What running commandLine in the executor throws, or "".
-inline std::string Thrown(const std::string& commandLine) {
+inline std::string Thrown(const std::string& commandLine,
+                          const kickstand::Deadline& deadline = kickstand::Deadline()) {
   try {
-    kickstand::TarncliExecutor::GetInstance()->Execute(commandLine);
+    kickstand::TarncliExecutor::GetInstance()->Execute(commandLine, deadline);
   } catch (const kickstand::Exception& e) {
     return e.what();
   }

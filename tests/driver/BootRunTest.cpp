@@ -28,11 +28,13 @@ TEST(BootRun, HelpAndOptionErrorsEndTheRunAtOnce) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out, UsageText());
 
-  RunResult bad = tree.Run({"--bogus", "--help"});
-  EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find(std::string("usage: ") + KICKSTAND_BINARY +
-                         " --help for usage information\n"), std::string::npos);
-  EXPECT_EQ(bad.out, "");
+  for (const char* option : {"--bogus", "--plugin-timeout=-1"}) {
+    RunResult bad = tree.Run({option, "--help"});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find(std::string("usage: ") + KICKSTAND_BINARY +
+                           " --help for usage information\n"), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.out, "");
+  }
 
   RunResult daemon = tree.Run({"--daemon", "--method=restart"});
   EXPECT_EQ(daemon.status, 1);

@@ -70,6 +70,12 @@ TEST(CommandLine, NumericAndOrderValuesConvertOrAreIgnored) {
   EXPECT_TRUE(unknown.options.order == RunOptions::Order::History &&
               unknown.outcome == Outcome::Run);
   EXPECT_EQ(Parse({"--order=history", "--order=height"}).options.order, RunOptions::Order::Height);
+  // Whole seconds up to a day, or an option error that ends parsing.
+  for (auto [value, seconds] : {std::pair{"0", 0u}, {"7", 7u}, {"086400", 86400u}})
+    EXPECT_EQ(Parse({std::string("--plugin-timeout=") + value}).options.pluginTimeout, seconds);
+  for (const char* bad : {"", "abc", "-1", "+5", "1x", "86401", "99999999999"})
+    EXPECT_EQ(Parse({std::string("--plugin-timeout=") + bad, "--help"}).outcome,
+              Outcome::ExitFailure) << bad;
 }
 
 TEST(CommandLine, DaemonNeedsStartOrStopAloneAndWaitsOnlyForWait) {

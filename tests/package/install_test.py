@@ -46,6 +46,8 @@ LAYOUT = {
     "share/lintian/overrides/kickstand": 0o644,
 }
 PKG_CONFIG_FILE = "share/pkgconfig/kickstand-plugin.pc"
+# A value each option that refuses "x" takes.
+SAMPLE_VALUES = {"--plugin-timeout=": "5"}
 # Options that kickstand takes but its usage text does not list.
 UNLISTED_OPTIONS = {"--plugin-directory", "--run-once"}
 DEMO_PLUGINS = ["network", "storage", "services", "firewall", "clock", "banner", "welcome"]
@@ -147,7 +149,7 @@ def check_completion(check, root, script, offered):
           {"missing": sorted(expected - names), "unknown": sorted(names - expected)})
     rejected = []
     for option in offered:
-        given = option + "x" if option.endswith("=") else option
+        given = option + SAMPLE_VALUES.get(option, "x") if option.endswith("=") else option
         result = run([kickstand, given, "--help"], env=dict(os.environ, KICKSTAND_ROOT=root))
         if result.returncode != 0 or result.stdout != usage:
             rejected.append(given)

@@ -3,6 +3,7 @@
 
 #include "core/RunOptions.h"
 #include "graph/InitBarrier.h"
+#include "plugins/DebugPlugin.h"
 #include "plugins/JSONPlugin.h"
 #include "plugins/Plugin.h"
 #include "support/HostTree.h"
@@ -101,6 +102,46 @@ TEST(Activation, AJSONPluginRunsEveryCommandLineAndFailsOnceForAnyFailure) {
   EXPECT_EQ(test.commandLines, (std::vector<std::string>{"a --x=1", "bad", "c"}));
   EXPECT_EQ("Activating Kickstand plugin j.\nKickstand plugin j activation failed: " + failed + "\n",
             testing_support::ReadScratchFile("/var/log/kernel.log"));
+}
+
+// Past its deadline a plugin's child is ended (SIGKILL only when SIGTERM
+// did not end it within the grace) and the activation fails as timed out,
+// invoked or not; a JSON plugin's later commands do not run.
+TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
+  using Outcome = testing_support::FakeSpawner::Outcome;
+  const Outcome kRunning{-1, ETIMEDOUT, 0};
+  const struct {
+    std::string method;
+    std::deque<Outcome> waits;
+    std::vector<std::pair<pid_t, int>> signals;
+    std::vector<std::string> lines;  // none: the debug plugin runs
+  } cases[] = {
+      {"", {kRunning, {42, 0, SIGTERM}}, {{42, SIGTERM}}, {}},
+      {"start", {kRunning, kRunning, {42, 0, SIGKILL}}, {{42, SIGTERM}, {42, SIGKILL}}, {}},
+      {"", {}, {}, {"a", "hang"}},
+  };
+  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
+      "provides": []}, "operations": {"start": ["a", "hang", "c"]}})");
+  for (const auto& c : cases) {
+    testing_support::ClearScratchLogs();
+    RunOptions options;
+    options.method = c.method;
+    options.pluginTimeout = 1;
+    testing_support::TestContext test(options);
+    test.hanging = "hang";
+    test.spawner.outcomes = c.waits;
+    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
+    kickstand::JSONPlugin json(test.context, "p", testing_support::ScratchRoot() + "/j.json");
+    testing::internal::CaptureStderr();
+    (c.lines.empty() ? static_cast<kickstand::Plugin&>(debug) : json).Activate();
+    EXPECT_EQ("executing start plugin: p\nplugin p timed out after 1 s\n",
+              testing::internal::GetCapturedStderr());
+    EXPECT_EQ(c.signals, test.spawner.signals);
+    EXPECT_EQ(test.alerts, std::vector<std::string>{"Kickstand plugin p timed out after 1 s"});
+    EXPECT_EQ(kFailed + "timed out after 1 s",
+              SplitLines(testing_support::ReadScratchFile("/var/log/kernel.log")).back());
+    EXPECT_EQ(c.lines, test.commandLines);
+  }
 }
 
 // The host profile decision is made once per process; this run of the

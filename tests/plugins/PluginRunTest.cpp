@@ -46,12 +46,19 @@ std::string Append(const std::string& text) {
   return "echo " + text + " >> \"$KICKSTAND_ROOT/var/log/order.log\"";
 }
 
-/// JSON plugins reach the shell only through a command "test record --text=T".
+/// JSON plugins reach the shell only through commands: "test NAME" runs
+/// the script body with its options --NAME=VALUE as arguments.
+void InstallCommand(const HostTree& tree, const std::string& name, const std::string& body,
+                    const std::string& parameters) {
+  tree.WriteScript("/usr/bin/" + name, body);
+  tree.Write("/usr/lib/halvex/tarncli/" + name + ".json",
+             "{\"path\": [\"test\", \"" + name + "\"], \"program\": \"" +
+                 tree.Path("/usr/bin/" + name) + "\", \"parameters\": " + parameters + "}");
+}
+
+/// "test record --text=T" appends T to the order log.
 void InstallRecordCommand(const HostTree& tree) {
-  tree.WriteScript("/usr/bin/record", Append("\"${1#--text=}\""));
-  tree.Write("/usr/lib/halvex/tarncli/record.json",
-             "{\"path\": [\"test\", \"record\"], \"program\": \"" + tree.Path("/usr/bin/record") +
-                 "\", \"parameters\": [{\"name\": \"text\"}]}");
+  InstallCommand(tree, "record", Append("\"${1#--text=}\""), R"([{"name": "text"}])");
 }
 
 TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
@@ -164,6 +171,49 @@ TEST(PluginRunTest, ActivatesInBarrierOrderAndAFailedCommandFailsItsPluginOnce) 
   Lines log = run.LogLines();
   EXPECT_EQ(1, std::count(log.begin(), log.end(), "error: Method invocation failed: "
                           "last->start() failed: error while executing the cli")) << run.out;
+}
+
+// Each command marks itself and waits, 5 s at most, for the other's mark:
+// only commands that run at the same time can both succeed.
+TEST(PluginRunTest, CommandsOfParallelPluginsOverlapAndSerialOnesCannot) {
+  HostTree tree;
+  InstallCommand(tree, "meet", "touch \"$KICKSTAND_ROOT/var/run/${1#--me=}\"\n"
+                 "for i in $(seq 50); do [ -e \"$KICKSTAND_ROOT/var/run/${2#--other=}\" ] && "
+                 "exit 0; sleep 0.1; done\nexit 1", R"([{"name": "me"}, {"name": "other"}])");
+  for (auto [me, other] : {std::pair{"a", "b"}, {"b", "a"}})
+    tree.Write(kPlugins + me + ".json", Json(R"("version": 1, "requires": [], "provides": [])",
+        std::string(R"("start": ["test meet --me=)") + me + " --other=" + other + "\"]"));
+  for (bool parallel : {true, false}) {
+    for (const char* mark : {"/var/run/a", "/var/run/b", "/var/log/kernel.log"})
+      boost::filesystem::remove(tree.Path(mark));
+    RunResult run = tree.Run(parallel ? Lines{"--parallel"} : Lines{});
+    std::string kernel = tree.Read("/var/log/kernel.log");
+    EXPECT_EQ(parallel, kernel.find("activation failed") == std::string::npos) << run.out;
+  }
+}
+
+// With a time limit, a plugin of each kind whose work hangs is ended with
+// everything it started and fails as timed out; what waits for it runs.
+TEST(PluginRunTest, HangingPluginsAreEndedAtTheirTimeLimit) {
+  HostTree tree;
+  InstallCommand(tree, "hang", "sleep 600", "[]");
+  tree.Write(kPlugins + "j.json", Json(R"("version": 1, "requires": [], "provides": ["up"])",
+                                       R"("start": ["test hang"])"));
+  boost::filesystem::copy_file(NATIVE_PLUGIN_HANG, tree.Path(kPlugins + "libn.so"));
+  tree.Write(kDebugConf, "net: :net:true\nd: :dbg:sleep 600\nafter:app,up,dbg: :" +
+                             Append("after") + "\n");
+  RunResult run = tree.Run({"--parallel", "--plugin-timeout=1"}, 4);
+  EXPECT_FALSE(run.timedOut);
+  std::string kernel = tree.Read("/var/log/kernel.log"), alerts = tree.Read("/var/log/alerts.log");
+  for (std::string name : {"d", "j", "n"}) {
+    EXPECT_TRUE(run.Logged("error: plugin " + name + " timed out after 1 s")) << run.out;
+    EXPECT_NE(std::string::npos, kernel.find(name + " activation failed: timed out after 1 s\n"));
+    EXPECT_NE(std::string::npos, alerts.find("plugin " + name + " timed out after 1 s\n"));
+  }
+  EXPECT_EQ(Lines{"after"}, tree.ReadLines("/var/log/order.log"));
+  for (int wait = 0; wait < 100 && !tree.Processes().empty(); ++wait)
+    usleep(10000);  // the command executor's own end follows the run's
+  EXPECT_EQ(std::vector<pid_t>{}, tree.Processes());
 }
 
 std::string Decompressed(const std::string& path) {

@@ -1,5 +1,6 @@
 // One native plugin, varied by compile definitions: VERSION (default 3),
-// START_FAILURE (a statement that ends the process before start returns),
+// START_FAILURE (a statement that ends the process, or never returns, before
+// start returns),
 // NO_METADATA and NO_HOST_PROFILE (symbol or entry left out).
 // Each operation that returns appends "native <operation> <version>" to
 // $KICKSTAND_ROOT/var/log/order.log.

@@ -13,6 +13,10 @@ namespace testing_support {
 class FakeClock : public kickstand::Clock {
  public:
   timeval Now() const override { return now; }
+  std::chrono::steady_clock::time_point Steady() const override {
+    return std::chrono::steady_clock::time_point(std::chrono::seconds(now.tv_sec) +
+                                                 std::chrono::microseconds(now.tv_usec));
+  }
   void Sleep(unsigned microseconds) const override {
     slept += microseconds;
     Advance(microseconds);
@@ -50,6 +54,9 @@ class FakeSpawner : public platform::Spawner {
     while ((result = TryWait(child, status)) < 0 && errno == EINTR) {
     }
     return result == child;
+  }
+  bool WaitWhileConnected(pid_t child, int* status, int) override {
+    return Wait(child, status, std::nullopt);
   }
   void Signal(pid_t child, int signal) override { signals.push_back({child, signal}); }
   pid_t Fork() override { return -1; }

@@ -185,17 +185,24 @@ pid_t HostTree::Start(const std::vector<std::string>& args, int fd) const {
   return child;
 }
 
-void HostTree::KillLeftovers() const {
-  SendStop(Path("/var/run/halvex/kickstandExecutor.sock"));
+std::vector<pid_t> HostTree::Processes() const {
   std::string entry = "KICKSTAND_ROOT=" + root_;
+  std::vector<pid_t> found;
   for (const fs::directory_entry& process : fs::directory_iterator("/proc")) {
     std::string name = process.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos)
       continue;
     pid_t pid = std::stoi(name);
     if (pid != getpid() && EnvironmentNames(pid, entry))
-      kill(pid, SIGKILL);
+      found.push_back(pid);
   }
+  return found;
+}
+
+void HostTree::KillLeftovers() const {
+  SendStop(Path("/var/run/halvex/kickstandExecutor.sock"));
+  for (pid_t pid : Processes())
+    kill(pid, SIGKILL);
 }
 
 }  // namespace testing_support

@@ -44,8 +44,9 @@ class HostTree {
   /// Starts build/kickstand with args and all three standard streams on fd
   /// (a terminal, say); the caller waits for it.
   pid_t Start(const std::vector<std::string>& args, int fd) const;
-  /// Ends processes whose environment names this root (a left command
-  /// executor, a daemon script).
+  /// Live processes (other than this one) whose environment names this root.
+  std::vector<pid_t> Processes() const;
+  /// Ends those processes (a left command executor, a daemon script).
   void KillLeftovers() const;
 
  private:

@@ -19,7 +19,8 @@ namespace testing_support {
 /// What a run gives its plugins, for plugins made in a test: a graph of
 /// their own, options, a fake clock, the kernel log (and with trace the
 /// trace) listening, and JSON command lines and load failures recorded
-/// instead of run and raised. The runner throws for lines listed in failing.
+/// instead of run and raised. The runner throws for lines listed in failing,
+/// and gives the hanging line up at its deadline.
 struct TestContext {
   TestContext() { Listen(); }
   explicit TestContext(const kickstand::RunOptions& given) : options(given) { Listen(); }
@@ -36,11 +37,13 @@ struct TestContext {
   kickstand::KernelLogObserver kernelLog;
   kickstand::ActivationObservers observers;
   std::vector<std::string> commandLines, failing, alerts;
+  std::string hanging;
   kickstand::PluginContext context{graph, options, clock, spawner, observers, nullptr,
-                                   [this](const std::string& line) {
+                                   [this](const std::string& line, const kickstand::Deadline& end) {
                                      commandLines.push_back(line);
                                      for (const std::string& bad : failing)
                                        if (bad == line) throw std::runtime_error("failed: " + line);
+                                     if (line == hanging) throw end.Expired();
                                    },
                                    [this](const std::string& text) { alerts.push_back(text); }};
 };
