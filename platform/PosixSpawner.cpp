@@ -164,6 +164,19 @@ void PosixSpawner::Signal(pid_t child, int signal) {
     kill(child, signal);
 }
 
+// A group outlives its leader while any member runs, and its id cannot be
+// taken by a new process meanwhile: signalling it reaches only what is left.
+void PosixSpawner::EndRestOfGroup(pid_t group, std::chrono::milliseconds left) {
+  auto deadline = std::chrono::steady_clock::now() + left;
+  while (kill(-group, 0) == 0) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      kill(-group, SIGKILL);
+      return;
+    }
+    usleep(10000);
+  }
+}
+
 pid_t PosixSpawner::Fork() { return fork(); }
 
 }  // namespace platform

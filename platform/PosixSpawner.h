@@ -11,6 +11,7 @@ class PosixSpawner : public Spawner {
   bool Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit) override;
   bool WaitWhileConnected(pid_t child, int* status, int connection) override;
   void Signal(pid_t child, int signal) override;
+  void EndRestOfGroup(pid_t group, std::chrono::milliseconds left) override;
   pid_t Fork() override;
 };
 

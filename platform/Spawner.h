@@ -62,13 +62,22 @@ class Spawner {
   /// they exec, or instead: 0 in the child, -1 with errno on failure.
   virtual pid_t Fork() = 0;
 
+  /// After the leader of group has ended and been reaped: waits at most
+  /// left for the rest of the group to end, then SIGKILLs what remains.
+  virtual void EndRestOfGroup(pid_t group, std::chrono::milliseconds left) = 0;
+
   /// Ends a child that leads a process group, and the group with it:
-  /// SIGTERM, then SIGKILL if the child has not ended within grace, and
-  /// reaps it. False when it could not be reaped.
+  /// SIGTERM to the group, and SIGKILL to whatever of it still runs once
+  /// grace has passed, and reaps the child. False when it could not be
+  /// reaped.
   bool End(pid_t child, int* status, std::chrono::milliseconds grace = std::chrono::seconds(2)) {
+    auto begun = std::chrono::steady_clock::now();
     Signal(child, SIGTERM);
-    if (Wait(child, status, grace))
+    if (Wait(child, status, grace)) {
+      EndRestOfGroup(child, grace - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - begun));
       return true;
+    }
     Signal(child, SIGKILL);
     return Wait(child, status);
   }

@@ -200,8 +200,9 @@ TEST(PluginRunTest, HangingPluginsAreEndedAtTheirTimeLimit) {
   tree.Write(kPlugins + "j.json", Json(R"("version": 1, "requires": [], "provides": ["up"])",
                                        R"("start": ["test hang"])"));
   boost::filesystem::copy_file(NATIVE_PLUGIN_HANG, tree.Path(kPlugins + "libn.so"));
-  tree.Write(kDebugConf, "net: :net:true\nd: :dbg:sleep 600\nafter:app,up,dbg: :" +
-                             Append("after") + "\n");
+  // The shell ends on SIGTERM; the sleep it started ignores it.
+  tree.Write(kDebugConf, "net: :net:true\nd: :dbg:(trap '' TERM; exec sleep 600) & wait\n"
+                         "after:app,up,dbg: :" + Append("after") + "\n");
   RunResult run = tree.Run({"--parallel", "--plugin-timeout=1"}, 4);
   EXPECT_FALSE(run.timedOut);
   std::string kernel = tree.Read("/var/log/kernel.log"), alerts = tree.Read("/var/log/alerts.log");

@@ -59,6 +59,7 @@ class FakeSpawner : public platform::Spawner {
     return Wait(child, status, std::nullopt);
   }
   void Signal(pid_t child, int signal) override { signals.push_back({child, signal}); }
+  void EndRestOfGroup(pid_t, std::chrono::milliseconds) override {}
   pid_t Fork() override { return -1; }
 
   std::deque<Outcome> outcomes;
