@@ -19,6 +19,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Boost is linked statically, which keeps its shared objects (and ICU,
+# bzip2, lzma and zstd behind them) out of every run's start, and so is the
+# C++ run time into kickstand itself, which then needs only libc6 and
+# zlib1g. Depends names those and, for kickstand-analyze, libstdc++6 and
+# libgcc-s1; no libboost-* package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

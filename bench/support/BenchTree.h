@@ -38,10 +38,13 @@ class BenchTree {
     std::ofstream(Path(hostPath), std::ios::trunc) << content;
   }
 
-  /// One boot of the kickstand under test in this tree; waits until its
-  /// command executor process has ended too.
-  ChildCost Boot(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{KICKSTAND_BINARY};
+  /// One boot of the kickstand under test in this tree, started through
+  /// launcher when one is given; waits until its command executor process
+  /// has ended too.
+  ChildCost Boot(const std::vector<std::string>& args,
+                 const std::vector<std::string>& launcher = {}) const {
+    std::vector<std::string> argv = launcher;
+    argv.push_back(KICKSTAND_BINARY);
     argv.insert(argv.end(), args.begin(), args.end());
     ChildCost cost = RunChild(argv, EnvironmentWithRoot(root_));
     AwaitQuietRoot(root_);

@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -22,7 +21,6 @@ namespace bench_support {
 /// What one finished child cost, as its parent saw it.
 struct ChildCost {
   double wallSeconds = 0;
-  long peakRssKiB = 0;  // the child's, or that of its largest waited-for descendant
   int status = -1;
 };
 
@@ -42,8 +40,8 @@ inline std::vector<char*> Pointers(std::vector<std::string>& strings) {
   return pointers;
 }
 
-/// Spawns argv with its output on /dev/null and waits for it with wait4, so
-/// the wall time covers exactly the spawn, the run and the reaping.
+/// Spawns argv with its output on /dev/null and waits for it, so the wall
+/// time covers exactly the spawn, the run and the reaping.
 inline ChildCost RunChild(std::vector<std::string> argv, std::vector<std::string> environment) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -58,10 +56,8 @@ inline ChildCost RunChild(std::vector<std::string> argv, std::vector<std::string
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0)
     throw std::runtime_error("cannot spawn " + argv[0] + ": " + std::strerror(error));
-  rusage usage{};
-  wait4(pid, &cost.status, 0, &usage);
+  waitpid(pid, &cost.status, 0);
   cost.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-  cost.peakRssKiB = usage.ru_maxrss;
   return cost;
 }
 

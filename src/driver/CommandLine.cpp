@@ -4,6 +4,7 @@
 #include <getopt.h>
 #include <iterator>
 #include <iostream>
+#include <string>
 #include <boost/lexical_cast.hpp>
 #include <boost/tokenizer.hpp>
 
@@ -165,9 +166,13 @@ bool InvalidDaemonCombination(const RunOptions& options, const Selections& selec
 
 }  // namespace
 
+// One write: standard output is unbuffered once logging is set up, and a
+// flush per line made the help cost a system call per line.
 void CommandLine::PrintUsage(std::ostream& out) {
+  std::string text;
   for (const char* line : kUsage)
-    out << line << std::endl;
+    text.append(line).push_back('\n');
+  out << text << std::flush;
 }
 
 CommandLine::Outcome CommandLine::Parse(int argc, char** argv, RunOptions& options,

@@ -1,4 +1,6 @@
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
@@ -121,4 +123,18 @@ TEST(BootRun, DumpOfEmptyGraphIsTheFrame) {
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_EQ(unwritable.out.find("digraph"), std::string::npos);
   EXPECT_TRUE(tree.Exists("/var/lib/configstore/end-autoconf"));
+}
+
+// Boost's shared objects brought ICU, bzip2, lzma and zstd into every run,
+// --help included, and loading them cost each run close to a millisecond.
+TEST(BootRun, LoadsNoSharedLibraryThatNoStepNeeds) {
+  std::unique_ptr<FILE, decltype(&pclose)> ldd(popen("ldd " KICKSTAND_BINARY, "r"), &pclose);
+  ASSERT_TRUE(ldd);
+  std::string loaded;
+  char line[512];
+  while (std::fgets(line, sizeof line, ldd.get()))
+    loaded += line;
+  ASSERT_NE(loaded.find("libc.so"), std::string::npos) << loaded;
+  for (const char* unneeded : {"libboost", "libicu", "libbz2", "liblzma", "libzstd"})
+    EXPECT_EQ(loaded.find(unneeded), std::string::npos) << unneeded << " in\n" << loaded;
 }

@@ -76,7 +76,7 @@ TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
   for (auto [file, built] : {std::pair{"libnm.so", NATIVE_PLUGIN_NOMETADATA},
                              {"libv9.so", NATIVE_PLUGIN_V9}, {"libfoo.so", NATIVE_PLUGIN_V3},
                              {"libe3.so", NATIVE_PLUGIN_EXIT3}, {"libk9.so", NATIVE_PLUGIN_KILL9},
-                             {"libgood.so", NATIVE_PLUGIN_V3}})
+                             {"libgood.so", NATIVE_PLUGIN_CXX}})
     boost::filesystem::copy_file(built, tree.Path(kPlugins + file));
   // Nothing but a regular file, or a link to one, is opened, and nothing
   // waits on opening it.
