@@ -148,6 +148,8 @@ def next_run_starts_its_own_executor(tree, what):
     check(status == 0, f"{what}: the next run exits {status}")
     check("info: Setting up Executor - Reset Requested" in lines,
           f"{what}: the next run reuses an executor")
+    check(not any("is in progress; waiting" in line for line in lines),
+          f"{what}: the next run waited for the lock")
     check(read(tree, "quick.ppid").strip(), f"{what}: the next run's JSON command did not run")
 
 
@@ -193,7 +195,8 @@ def case_signals():
                 os.execve(KICKSTAND, [KICKSTAND, "--parallel"], tree.environment())
             started.add(child)
             out = b""
-            ready = await_busy(tree)
+            ready = await_busy(tree) and becomes(lambda: "Kickstand plugin early activated." in
+                                                 read(tree, "var/log/kernel.log"), 5)
             interrupt(child, how, master)
             began = time.monotonic()
             status = None
