@@ -1,47 +1,44 @@
 #include "core/SignalWatch.h"
 
+#include <csignal>
 #include <cstdio>
 #include <future>
 #include <pthread.h>
+#include <thread>
 #include <unistd.h>
 
 #include "util/Interruption.h"
 
 namespace kickstand {
 
-SignalWatch::SignalWatch(Interruption& interruption, std::function<void()> heard)
-    : interruption_(interruption), heard_(std::move(heard)) {
-  sigemptyset(&signals_);
+SignalWatch::SignalWatch(Interruption& interruption, std::function<void()> heard) {
+  sigset_t signals;
+  sigemptyset(&signals);
   for (int signal : {SIGTERM, SIGINT, SIGHUP})
-    sigaddset(&signals_, signal);
-  pthread_sigmask(SIG_BLOCK, &signals_, nullptr);
+    sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   std::promise<void> waiting;
-  thread_ = std::thread(&SignalWatch::Watch, this, &waiting);
+  std::thread([state = state_, signals, &interruption, heard = std::move(heard), &waiting] {
+    waiting.set_value();
+    for (;;) {
+      int signal = 0;
+      if (sigwait(&signals, &signal) != 0)
+        continue;
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (!state->over && !interruption.Interrupted()) {
+        heard();
+        interruption.Interrupt(signal);
+      }
+    }
+  }).detach();
   // Until then the new thread may hold locks of the allocator, which a child
   // forked meanwhile (the command executor) would find taken for good.
   waiting.get_future().wait();
 }
 
-// A signal sent to the watch's thread alone ends its wait.
 SignalWatch::~SignalWatch() {
-  stopping_ = true;
-  pthread_kill(thread_.native_handle(), SIGHUP);
-  thread_.join();
-}
-
-void SignalWatch::Watch(std::promise<void>* waiting) {
-  waiting->set_value();
-  for (;;) {
-    int signal = 0;
-    if (sigwait(&signals_, &signal) != 0)
-      continue;
-    if (stopping_)
-      return;
-    if (!interruption_.Interrupted()) {
-      heard_();
-      interruption_.Interrupt(signal);
-    }
-  }
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->over = true;
 }
 
 void SignalWatch::EndBy(int signal) {

@@ -1,9 +1,7 @@
 #pragma once
-#include <atomic>
-#include <csignal>
 #include <functional>
-#include <future>
-#include <thread>
+#include <memory>
+#include <mutex>
 
 namespace kickstand {
 
@@ -18,6 +16,7 @@ class SignalWatch {
   /// Make it before any other thread starts. heard runs on the watch's
   /// thread just before the interruption.
   SignalWatch(Interruption& interruption, std::function<void()> heard);
+  /// From now on a signal is taken and ignored: the run is over.
   ~SignalWatch();
   SignalWatch(const SignalWatch&) = delete;
   SignalWatch& operator=(const SignalWatch&) = delete;
@@ -27,14 +26,14 @@ class SignalWatch {
   [[noreturn]] static void EndBy(int signal);
 
  private:
-  /// The thread's body; it sets waiting once it is about to wait.
-  void Watch(std::promise<void>* waiting);
+  /// Shared with the thread, which is never joined: the process ends
+  /// without waiting for it to wake.
+  struct State {
+    std::mutex mutex;
+    bool over = false;
+  };
 
-  Interruption& interruption_;
-  std::function<void()> heard_;
-  sigset_t signals_;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
+  std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 }  // namespace kickstand

@@ -54,13 +54,13 @@ def described(tree, name, body, parameters="[]"):
                f'"parameters": {parameters}}}')
 
 
-def json_plugin(tree, name, commands, provides=(), run_once=False):
+def json_plugin(tree, name, commands, requires=(), provides=(), run_once=False):
     once = f', "run_once": {"true" if run_once else "false"}, "plugin_version": "1.0"'
-    quoted = ", ".join(f'"{c}"' for c in commands)
-    provided = ", ".join(f'"{p}"' for p in provides)
+    quoted, required, provided = (", ".join(f'"{w}"' for w in words)
+                                  for words in (commands, requires, provides))
     tree.write(f"{PLUGINS}/{name}.json",
-               f'{{"metadata": {{"version": 3, "requires": [], "provides": [{provided}]{once}}},'
-               f' "operations": {{"start": [{quoted}]}}}}')
+               f'{{"metadata": {{"version": 3, "requires": [{required}], '
+               f'"provides": [{provided}]{once}}}, "operations": {{"start": [{quoted}]}}}}')
 
 
 def start(tree, *args):
@@ -133,6 +133,7 @@ def busy_tree(prefix):
     described(tree, "quick", 'echo $PPID >> "$KICKSTAND_ROOT/quick.ppid"')
     json_plugin(tree, "j", ["slow"], provides=["jb"], run_once=True)
     json_plugin(tree, "early", [], run_once=True)
+    json_plugin(tree, "late", [], requires=["jb"], run_once=True)
     tree.write(DEBUG_CONF, 'd: :db:echo $$ > "$KICKSTAND_ROOT/d.pid"; exec sleep 60 > /dev/null 2>&1\n'
                            'after:jb,db: :touch "$KICKSTAND_ROOT/after"\n')
     return tree
@@ -223,6 +224,8 @@ def case_signals():
                   "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] sysboot: after" in log,
                   f"{how}: the profiling log does not show where the boot stood:\n{log}")
             check(not os.path.exists(tree.path("after")), f"{how}: a plugin started after it")
+            check(not os.path.exists(tree.path("var/lib/configstore/end-autoconf")),
+                  f"{how}: the configuration store's boot phase was ended")
             record = gzip.decompress(open(tree.path(RECORD), "rb").read())
             check(record == b"kickstand.run-once=early1.0,\n", f"{how}: the record holds {record}")
             check(f"Kickstand plugin j activation failed: interrupted by {name}\n"
