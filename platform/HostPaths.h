@@ -27,6 +27,7 @@ const char kSyslogPidFile[] = "/var/run/halvex/ozsyslogd.pid";
 
 // What the run leaves.
 const char kControlSocket[] = "/var/run/halvex/kickstandExecutor.sock";
+const char kRunLock[] = "/var/run/halvex/kickstand.lock";
 const char kExecutorLog[] = "/var/log/kickstand-tarncli-stdout.log";
 const char kProfilingLog[] = "/var/log/sysboot.log";
 const char kRunOnceRecord[] = "/bootbank/kickstnd.gz";

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -33,9 +34,11 @@ int AddFileActions(posix_spawn_file_actions_t& actions, const SpawnRequest& requ
 }
 
 int SetAttributes(posix_spawnattr_t& attributes, const SpawnRequest& request) {
-  short flags = 0;
-  int error = 0;
-  if (request.defaultSigpipe) {
+  short flags = POSIX_SPAWN_SETSIGMASK;
+  sigset_t none;
+  sigemptyset(&none);
+  int error = posix_spawnattr_setsigmask(&attributes, &none);
+  if (request.defaultSigpipe && error == 0) {
     sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
@@ -86,9 +89,9 @@ int PollTimeout(const std::optional<std::chrono::steady_clock::time_point>& dead
 }
 
 /// Waits until the child ends, the limit passes (false, ETIMEDOUT) or the
-/// peer of connection hangs up (false, ECONNRESET), whichever comes first.
+/// peer of hangUp hangs up (false, ECONNRESET), whichever comes first.
 bool WaitUntil(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit,
-               int connection) {
+               int hangUp) {
   int fd = OpenProcessDescriptor(child);
   std::optional<std::chrono::steady_clock::time_point> deadline;
   if (limit)
@@ -105,7 +108,7 @@ bool WaitUntil(pid_t child, int* status, std::optional<std::chrono::milliseconds
       break;
     if (fd < 0)  // no process descriptors: look again every 10 ms
       timeout = timeout < 0 ? 10 : std::min(timeout, 10);
-    pollfd ready[] = {{fd, POLLIN, 0}, {connection, 0, 0}};  // -1s are left out
+    pollfd ready[] = {{fd, POLLIN, 0}, {hangUp, 0, 0}};  // -1s are left out
     poll(ready, 2, timeout);
     if (ready[1].revents & (POLLHUP | POLLERR)) {
       error = ECONNRESET;
@@ -142,19 +145,14 @@ pid_t PosixSpawner::TryWait(pid_t child, int* status) {
   return waitpid(child, status, WNOHANG);
 }
 
-bool PosixSpawner::Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit) {
-  if (limit)
-    return WaitUntil(child, status, limit, -1);
+bool PosixSpawner::Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds> limit,
+                        int hangUp) {
+  if (limit || hangUp >= 0)
+    return WaitUntil(child, status, limit, hangUp);
   pid_t result;
   while ((result = waitpid(child, status, 0)) < 0 && errno == EINTR) {
   }
   return result == child;
-}
-
-bool PosixSpawner::WaitWhileConnected(pid_t child, int* status, int connection) {
-  if (connection < 0)
-    return Wait(child, status, std::nullopt);
-  return WaitUntil(child, status, std::nullopt, connection);
 }
 
 void PosixSpawner::Signal(pid_t child, int signal) {
@@ -177,6 +175,14 @@ void PosixSpawner::EndRestOfGroup(pid_t group, std::chrono::milliseconds left) {
   }
 }
 
-pid_t PosixSpawner::Fork() { return fork(); }
+pid_t PosixSpawner::Fork() {
+  pid_t child = fork();
+  if (child == 0) {
+    sigset_t none;
+    sigemptyset(&none);
+    pthread_sigmask(SIG_SETMASK, &none, nullptr);
+  }
+  return child;
+}
 
 }  // namespace platform

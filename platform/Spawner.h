@@ -11,7 +11,8 @@ namespace platform {
 
 /// What a child process is started with. Descriptor set-up happens in the
 /// child, in this order: the directory change, the opens, the dup2s, then
-/// the closing of everything from closeFrom up.
+/// the closing of everything from closeFrom up. The child starts with no
+/// signal blocked, whatever the spawning thread blocks.
 struct SpawnRequest {
   /// A file the child opens on a descriptor of its own before it starts.
   struct Open {
@@ -47,19 +48,19 @@ class Spawner {
   /// waitpid without blocking: 0 while the child runs, -1 with errno set.
   virtual pid_t TryWait(pid_t child, int* status) = 0;
   /// Waits for the child's end, through interrupted calls; with a limit, at
-  /// most that long. False with errno set when it could not wait, and with
-  /// ETIMEDOUT when the limit passed first.
+  /// most that long, and with a hangUp descriptor (a connection, a run's
+  /// interruption) only while its peer keeps it open. False with errno set
+  /// when it could not wait, with ETIMEDOUT when the limit passed first and
+  /// with ECONNRESET when hangUp hung up first; the child then runs on.
   virtual bool Wait(pid_t child, int* status,
-                    std::optional<std::chrono::milliseconds> limit = std::nullopt) = 0;
-  /// Waits for the child's end while the peer of connection keeps it open:
-  /// false with ECONNRESET once the peer has closed it (the child runs on).
-  /// A connection of -1 waits as Wait does.
-  virtual bool WaitWhileConnected(pid_t child, int* status, int connection) = 0;
+                    std::optional<std::chrono::milliseconds> limit = std::nullopt,
+                    int hangUp = -1) = 0;
   /// Sends signal to the child's process group when it leads one, else to
   /// the child alone.
   virtual void Signal(pid_t child, int signal) = 0;
   /// A copy of this process, for children that run our own code before
-  /// they exec, or instead: 0 in the child, -1 with errno on failure.
+  /// they exec, or instead: 0 in the child, -1 with errno on failure. The
+  /// child starts with no signal blocked, as spawned children do.
   virtual pid_t Fork() = 0;
 
   /// After the leader of group has ended and been reaped: waits at most

@@ -10,6 +10,8 @@ packages=(g++ clang cmake make ninja-build pkg-config
   scdoc man-db dpkg-dev lintian)
 # kickstand-analyze's pictures are checked with the tools people view them with.
 packages+=(graphviz librsvg2-bin)
+# GNU time measures a run's peak memory apart from the script that starts it.
+packages+=(time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,10 +1,11 @@
 #include "platform/tessel/CommandDescription.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <stdexcept>
+#include <boost/iostreams/device/file_descriptor.hpp>
+#include <boost/iostreams/stream.hpp>
 #include <nlohmann/json.hpp>
+
+#include "platform/OpenRegularFile.h"
 
 namespace Tessel {
 namespace AutoCli {
@@ -60,10 +61,15 @@ std::vector<CommandDescription::Parameter> ReadParameters(const json& descriptio
 
 }  // namespace
 
+// Read as plugin files are: a FIFO named x.json must not hold up the first
+// command, which builds the dispatcher.
 CommandDescription CommandDescription::Load(const std::string& file) {
-  std::ifstream in(file);
-  if (!in)
-    throw std::runtime_error(std::string("cannot open it: ") + strerror(errno));
+  std::string failure;
+  int fd = platform::OpenRegularFile(file, &failure);
+  if (fd < 0)
+    throw std::runtime_error("cannot open it: " + failure);
+  namespace io = boost::iostreams;
+  io::stream<io::file_descriptor_source> in(fd, io::close_handle);
   return Parse(file, in);
 }
 

@@ -29,7 +29,7 @@ std::optional<std::string> RunProgramToEnd(const std::string& program,
   if (child < 0)
     return "cannot start " + program + ": " + strerror(errno);
   int status = 0;
-  if (!spawner.WaitWhileConnected(child, &status, client)) {
+  if (!spawner.Wait(child, &status, std::nullopt, client)) {
     if (errno != ECONNRESET)
       return "lost " + program + " (process " + std::to_string(child) + "): " + strerror(errno);
     spawner.End(child, &status);

@@ -15,7 +15,7 @@ namespace kickstand {
 RebuiltGraph::RebuiltGraph(const RunOptions& options, Selections& selections)
     : options_(options),
       context_{graph_,     options_, Clock::System(), platform::Spawner::System(),
-               observers_, nullptr,  nullptr,
+               observers_, nullptr,  nullptr, nullptr,
                [this](const std::string& text) { loadFailures_.push_back(text); }} {
   graph_.alert = nullptr;
   try {

@@ -46,8 +46,9 @@ bool Readable(int connection) {
 
 }  // namespace
 
-ControlServer::ControlServer(int listener, size_t workers)
+ControlServer::ControlServer(int listener, size_t workers, int lifeline)
     : listener_(listener),
+      lifeline_(lifeline),
       stopEvent_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       ticker_(timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK)),
       workers_(workers, [this](int connection) { Serve(connection); }) {}
@@ -65,7 +66,8 @@ ControlServer::~ControlServer() {
 bool ControlServer::Register() {
   return stopEvent_ >= 0 && ticker_ >= 0 && RegisterRead(Accept, this, listener_) == 0 &&
          RegisterRead(StopRequested, this, stopEvent_) == 0 &&
-         RegisterRead(Tick, this, ticker_) == 0;
+         RegisterRead(Tick, this, ticker_) == 0 &&
+         (lifeline_ < 0 || RegisterRead(StarterEnded, this, lifeline_) == 0);
 }
 
 void ControlServer::Accept(void* server) {
@@ -133,10 +135,19 @@ void ControlServer::StopRequested(void* server) {
   self->StopServing();
 }
 
+// Its commands' clients went with it, so each is ended as when its client
+// leaves, and the executor ends once they are.
+void ControlServer::StarterEnded(void* server) {
+  Log_Level(5, "The run that started the executor has ended; stopping\n");
+  static_cast<ControlServer*>(server)->StopServing();
+}
+
 void ControlServer::StopServing() {
   stopped_ = 1;
+  shutdown(listener_, SHUT_RDWR);  // a client now is refused, not left waiting
   Unregister(Accept, this);
   Unregister(StopRequested, this);
+  Unregister(StarterEnded, this);
   Unregister(Tick, this);
   // Clients whose request has come meanwhile are still served.
   while (!pending_.empty()) {

@@ -14,12 +14,14 @@ namespace kickstand {
 /// request has arrived (a client that sends nothing for 10 seconds is
 /// dropped), so idle clients hold up no one, and is then served by the
 /// workers (TarncliExecutor::HandleControlConnection), in accept order. A
-/// stop request ends accepting; what was accepted is still served, and the
-/// stop request's connection closes once that is done.
+/// stop request, or the end of the run that started the executor, ends
+/// accepting and refuses new clients; what was accepted is still served,
+/// and the stop request's connection closes once that is done.
 class ControlServer {
  public:
-  /// Serves listener with at most `workers` connections at once.
-  ControlServer(int listener, size_t workers);
+  /// Serves listener with at most `workers` connections at once, until the
+  /// lifeline (unless -1) hangs up or a stop request comes.
+  ControlServer(int listener, size_t workers, int lifeline = -1);
   /// Serves what was accepted, then closes the stop requests' connections.
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
@@ -44,6 +46,7 @@ class ControlServer {
   static void RequestArrived(void* pending);
   static void Tick(void* server);
   static void StopRequested(void* server);
+  static void StarterEnded(void* server);
 
   void Wait(int connection, uint64_t number);
   /// Takes connection out of the poll loop and out of pending_.
@@ -54,6 +57,7 @@ class ControlServer {
   void Serve(int connection);
 
   int listener_;
+  int lifeline_;
   int stopEvent_;
   int ticker_;
   char stopped_ = 0;

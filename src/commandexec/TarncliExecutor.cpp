@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,18 +31,13 @@ void SendRequest(int fd, const std::string& commandLine) {
   shutdown(fd, SHUT_WR);  // ends the request, so an empty line does not leave both sides waiting
 }
 
-/// Returns once the status can be read; at the deadline closes the
-/// connection, which the executor takes as the end of its command, and throws.
+/// Returns once the status can be read; at the deadline, or when the run is
+/// interrupted, closes the connection, which the executor takes as the end
+/// of its command, and throws.
 void AwaitStatus(int fd, const Deadline& deadline) {
-  std::optional<std::chrono::milliseconds> left;
-  pollfd reply{fd, POLLIN, 0};
-  int ready = -1;
-  while ((left = deadline.Left()) &&
-         (ready = poll(&reply, 1, static_cast<int>(left->count()))) < 0 && errno == EINTR) {
-  }
-  if (left && ready == 0) {
+  if (!deadline.AwaitReadable(fd)) {
     close(fd);
-    throw deadline.Expired();
+    deadline.Reached();
   }
 }
 
@@ -96,17 +91,34 @@ void TarncliExecutor::Start() {
     return;
   }
   Log_Level(5, "Setting up Executor - Reset Requested\n");
+  NewLifeline();
   platform::Spawner& spawner = platform::Spawner::System();
   pid_t child = spawner.Fork();
   if (child < 0)
     throw Exception("Failed to fork" + SystemError(errno));
   if (child == 0)
     RunExecutorProcess();
+  close(lifeline_[0]);
+  lifeline_[0] = -1;
   int status = 0;
   if (!spawner.Wait(child, &status))
     throw Exception("Failed collecting executor's exit status");
   if (status != 0)
     throw Exception("Kickstand executor failed to start");
+}
+
+// The executor ends once every copy of the pipe's write end is gone, and
+// only this process keeps one (close-on-exec, so no plugin's child does),
+// whatever ends it. Dropping the previous pipe ends an executor that no
+// longer answered but still ran.
+void TarncliExecutor::NewLifeline() {
+  for (int& end : lifeline_) {
+    if (end >= 0)
+      close(end);
+    end = -1;
+  }
+  if (pipe2(lifeline_, O_CLOEXEC) != 0)
+    throw Exception("Failed creating the executor's lifeline: " + SystemError(errno));
 }
 
 void TarncliExecutor::Stop() {

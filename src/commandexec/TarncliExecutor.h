@@ -19,14 +19,17 @@ class TarncliExecutor {
   virtual ~TarncliExecutor() = default;
 
   /// Makes sure an executor process listens; throws kickstand::Exception.
+  /// An executor it starts ends by itself, ending its commands first, once
+  /// this process has ended by any means.
   void Start();
   /// Sends the stop request and waits until the executor has served what
   /// it had accepted; throws only when the request cannot be sent.
   void Stop();
   /// Runs one command line in the executor process; throws
   /// kickstand::Exception unless it reports status 0. When no status has
-  /// come at the deadline, closes the connection, which makes the executor
-  /// end the command, and throws the deadline's TimedOutException.
+  /// come at the deadline, or the run is interrupted, closes the connection,
+  /// which makes the executor end the command, and throws what the deadline
+  /// throws when reached.
   void Execute(const std::string& commandLine, const Deadline& deadline = Deadline());
   /// A connected socket, or -1.
   int Connect(bool logFailure);
@@ -51,9 +54,14 @@ class TarncliExecutor {
   int ConnectWithRestarts();
   /// The forked child of Start; ends the process on every path.
   [[noreturn]] void RunExecutorProcess();
+  /// A fresh pipe between this process and the executor it starts next.
+  void NewLifeline();
 
   int controlSocket_ = -1;
   std::thread eventLoop_;
+  /// The executor watches the read end and stops once it hangs up: the run
+  /// that started it, the only holder of the write end, has ended.
+  int lifeline_[2] = {-1, -1};
 };
 
 }  // namespace kickstand

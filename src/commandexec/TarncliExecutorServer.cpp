@@ -162,6 +162,8 @@ void SendStatus(int connection, control::Status status) {
 }  // namespace
 
 void TarncliExecutor::RunExecutorProcess() {
+  close(lifeline_[1]);  // held by the starting process alone
+  lifeline_[1] = -1;
   try {
     RedirectStdio(platform::HostPath(platform::paths::kExecutorLog).c_str());
     OpenControlSocket();
@@ -200,7 +202,7 @@ void TarncliExecutor::StartEventLoop() {
 
 void TarncliExecutor::EventLoop() {
   // Lives as long as the loop; its end serves what was accepted.
-  ControlServer server(controlSocket_, 2 * platform::ProcessorCount());
+  ControlServer server(controlSocket_, 2 * platform::ProcessorCount(), lifeline_[0]);
   Poll_InitDefault();
   if (!server.Register()) {
     Log_Level(2, "Failed setting up Poll Loop for executor\n");

@@ -60,12 +60,12 @@ bool RunProgram(char* const argv[], char* const envp[]) {
 }
 
 bool WaitBefore(platform::Spawner& spawner, pid_t child, const Deadline& deadline, int* status) {
-  if (spawner.Wait(child, status, deadline.Left()))
+  if (spawner.Wait(child, status, deadline.Left(), deadline.Watch()))
     return true;
-  if (errno != ETIMEDOUT)
+  if (errno != ETIMEDOUT && errno != ECONNRESET)
     return false;
   spawner.End(child, status);
-  throw deadline.Expired();
+  deadline.Reached();
 }
 
 int RunShellCommand(platform::Spawner& spawner, const std::string& command,

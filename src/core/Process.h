@@ -19,8 +19,9 @@ void RedirectStdio(const char* path);
 bool RunProgram(char* const argv[], char* const envp[]);
 
 /// Waits for child, which leads a process group of its own, and reaps it;
-/// false when it could not. When the deadline passes first, ends the group
-/// (SIGTERM, SIGKILL 2 s later) and throws the deadline's TimedOutException.
+/// false when it could not. When the deadline passes or the run is
+/// interrupted first, ends the group (SIGTERM, SIGKILL 2 s later) and throws
+/// what the deadline throws when reached.
 bool WaitBefore(platform::Spawner& spawner, pid_t child, const Deadline& deadline, int* status);
 
 /// Runs command through "/bin/sh -c" to its end, as the C library's system

@@ -9,6 +9,7 @@
 #include "platform/ExitStatus.h"
 #include "platform/Spawner.h"
 #include "util/Exception.h"
+#include "util/Interruption.h"
 
 namespace kickstand {
 namespace {
@@ -22,8 +23,12 @@ std::string FailurePrefix(const std::string& commandLine) {
 }  // namespace
 
 DaemonCommand::DaemonCommand(platform::Spawner& spawner, const Clock& clock, bool wait,
-                             uint32_t waitTimeout)
-    : spawner_(spawner), clock_(clock), wait_(wait), budget_(TickBudget(wait, waitTimeout)) {}
+                             uint32_t waitTimeout, const Interruption* interruption)
+    : spawner_(spawner),
+      clock_(clock),
+      wait_(wait),
+      budget_(TickBudget(wait, waitTimeout)),
+      interruption_(interruption) {}
 
 uint32_t DaemonCommand::TickBudget(bool wait, uint32_t waitTimeout) {
   return wait ? (waitTimeout * 1000u + 9u) / 10u : 1000u;
@@ -70,7 +75,7 @@ std::optional<std::string> DaemonCommand::Poll(pid_t child, const std::string& c
       return FailurePrefix(commandLine) + " <unknown_error>";
     if (result != 0)
       return Judge(status, commandLine);
-    if (budget == 0)
+    if (budget == 0 || (interruption_ && interruption_->Interrupted()))
       break;
     clock_.Sleep(kTickMicroseconds);
     if (--budget == 0)

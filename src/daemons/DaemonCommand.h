@@ -12,14 +12,18 @@ class Spawner;
 namespace kickstand {
 
 class Clock;
+class Interruption;
 
 /// Runs one daemon command line detached from the terminal and decides by
 /// polling every 10 ms whether it succeeded, failed or timed out. Without
 /// waiting, a command still running after 10 s counts as a started daemon
 /// and is left running; with waiting it must exit 0 within the timeout.
+/// An interruption of the run ends the polling as the budget's end does,
+/// and the command is left alone.
 class DaemonCommand {
  public:
-  DaemonCommand(platform::Spawner& spawner, const Clock& clock, bool wait, uint32_t waitTimeout);
+  DaemonCommand(platform::Spawner& spawner, const Clock& clock, bool wait, uint32_t waitTimeout,
+                const Interruption* interruption = nullptr);
 
   /// Throws kickstand::Exception with the failure text.
   void Run(const std::string& commandLine, char** environment);
@@ -38,6 +42,7 @@ class DaemonCommand {
   const Clock& clock_;
   bool wait_;
   uint32_t budget_;
+  const Interruption* interruption_;
 };
 
 }  // namespace kickstand

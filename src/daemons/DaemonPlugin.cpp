@@ -14,6 +14,8 @@ DaemonPlugin::DaemonPlugin(const PluginContext& context, const std::string& name
     : Plugin(context, name, schedulingClass), priority_(priority) {}
 
 void DaemonPlugin::Deactivate() {
+  if (RunInterrupted())
+    return;  // no daemon is stopped after the signal
   const char* name = Name().c_str();
   KernelLogMessage("Deactivating Daemon %s.", name);
   Log_Level(5, "executing stop for daemon %s.\n", name);
@@ -63,7 +65,7 @@ const std::string& DaemonPlugin::GetCommand(int32_t key) const {
 void DaemonPlugin::RunCommand(const std::string& commandLine) {
   const RunOptions& options = context_.options;
   DaemonCommand command(context_.spawner, context_.clock, options.daemonWait,
-                        options.daemonWaitTimeout);
+                        options.daemonWaitTimeout, context_.interruption);
   command.Run(commandLine, options.environment);
 }
 

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "core/Deadline.h"
+
 namespace platform {
 class Spawner;
 }
@@ -20,7 +22,8 @@ InitScriptList ReadInitScripts(std::istream& in);
 
 /// The scripts listed by the host's service configuration tool; empty when
 /// the tool cannot be started. Throws kickstand::Exception when its output
-/// cannot be read.
-InitScriptList ListInitScripts(platform::Spawner& spawner);
+/// cannot be read, or when the tool has not ended by the deadline (or the
+/// run is interrupted first), naming why; its process group is then ended.
+InitScriptList ListInitScripts(platform::Spawner& spawner, const Deadline& deadline);
 
 }  // namespace kickstand

@@ -29,6 +29,7 @@
 #include "platform/SystemInfoImpl.h"
 #include "platform/TarnConfigStore.h"
 #include "plugins/Plugin.h"
+#include "plugins/PluginLoader.h"
 #include "util/GlobalLock.h"
 
 namespace kickstand {
@@ -62,16 +63,28 @@ BootRun::BootRun(int argc, char** argv, char** envp, const Clock& clock)
       argv_(argv),
       options_(RunOptions::Instance()),
       clock_(clock),
+      lock_(clock, interruption_),
       prompt_(console_, options_),
-      context_{graph_,      options_, clock_, platform::Spawner::System(),
-               observers_, &prompt_, ExecuteInCommandExecutor, HostAlert} {
+      context_{graph_,    options_,       clock_,
+               platform::Spawner::System(), observers_, &prompt_,
+               &interruption_,              ExecuteInCommandExecutor, HostAlert} {
   options_.environment = envp;
+  replacement_.interruption = &interruption_;
 }
 
 int BootRun::Run() {
+  int status = RunSteps();
+  if (interruption_.Interrupted())
+    EndInterrupted();
+  return status;
+}
+
+int BootRun::RunSteps() {
   int status = 0;
   if (!Initialise(&status))
     return status;
+  if (!selections_.dump && !TakeRunLock())
+    return 1;
   if (selections_.init)
     RunInitPrograms();
   if (!selections_.daemon && !StartCommandExecutor())
@@ -80,6 +93,8 @@ int BootRun::Run() {
   BuildAndRunGraph();
   endTime_ = clock_.Now();
   WriteProfilingLog();
+  if (interruption_.Interrupted())
+    return 1;  // the boot did not end: its executor ends with the process
   if (selections_.init)
     SyslogDaemon::UpgradeAndReload();
   if (!selections_.daemon)
@@ -108,19 +123,33 @@ bool BootRun::Initialise(int* status) {
     return false;
   platform::EnsureRuntimeDirectories();
   ListenToActivations();
+  signals_.emplace(interruption_, [this] { running_.Interrupt(); });
   return true;
 }
 
 // The daemons' progress screen, the trace and the kernel log hear of every
-// activation; an invoke run raises no host alert for a missing provider.
+// activation, and the run of which plugins are running; an invoke run
+// raises no host alert for a missing provider.
 void BootRun::ListenToActivations() {
   if (selections_.daemon)
     observers_.Add(progress_);
   if (options_.trace)
     observers_.Add(trace_);
   observers_.Add(kernelLog_);
+  observers_.Add(running_);
   if (options_.invoke)
     graph_.alert = nullptr;
+}
+
+// Holding the lock, the run is the only writer of the tree's files, so what
+// a killed writer left beside them is its to clear.
+bool BootRun::TakeRunLock() {
+  RunLock::Outcome outcome = lock_.Take(platform::HostPath(platform::paths::kRunLock));
+  if (outcome == RunLock::Outcome::Held)
+    replacement_.clearedDebris = [](const std::string& path) {
+      Log_Level(3, "removed a temporary file left by an interrupted run: %s\n", path.c_str());
+    };
+  return outcome != RunLock::Outcome::Interrupted;
 }
 
 void BootRun::RunInitPrograms() {
@@ -249,7 +278,31 @@ void BootRun::ScheduleAndWait(Executor& executor) {
   for (Plugin* node : nodes_)
     node->WaitStarted();
   if (!selections_.daemon)
-    RunOnceRecord::Write(selections_.runOnceKeys);
+    WriteRunOnceRecord();
+}
+
+void BootRun::WriteRunOnceRecord() {
+  try {
+    RunOnceRecord::Write(RecordedKeys(), replacement_);
+  } catch (const std::exception&) {
+    if (!interruption_.Interrupted())
+      throw;
+    // Abandoned when the signal came: written again, for what ran.
+    RunOnceRecord::Write(RecordedKeys(), replacement_);
+  }
+}
+
+// An interrupted run keeps the keys it began with and those of the run-once
+// plugins whose work ended before the signal; the others run again.
+std::set<std::string> BootRun::RecordedKeys() const {
+  if (!interruption_.Interrupted())
+    return selections_.runOnceKeys;
+  std::set<std::string> keys = selections_.runOnceKeysBeforeLoading;
+  for (const Plugin* plugin : nodes_) {
+    if (plugin->RunOnce() && running_.FinishedBeforeInterruption(*plugin))
+      keys.insert(RecordedRunOnceKey(*plugin));
+  }
+  return keys;
 }
 
 // A node stops only after every node that depends on it has stopped.
@@ -266,7 +319,7 @@ void BootRun::StopAndWait(Executor& executor) {
 void BootRun::WriteProfilingLog() {
   if (options_.invoke)
     return;
-  ProfilingLog log(platform::HostPath(platform::paths::kProfilingLog));
+  ProfilingLog log(platform::HostPath(platform::paths::kProfilingLog), replacement_);
   ProfilingRecord record =
       ProfilingRecord::FromRun(startTime_, endTime_, systemInfo_.uptime, nodes_, options_);
   if (selections_.daemon)
@@ -299,6 +352,18 @@ void BootRun::EndBoot() {
   } catch (const std::exception& e) {
     Log_Level(2, "Failed to cleanup boot state: %s\n", e.what());
   }
+}
+
+// What ran is in the profiling log; the signal then ends the process as it
+// would have, so that its parent sees how the run ended.
+void BootRun::EndInterrupted() {
+  std::vector<std::string> running = running_.RunningAtInterruption();
+  std::string names;
+  for (const std::string& name : running)
+    names += (names.empty() ? ": " : ", ") + name;
+  Log_Level(2, "%s; %zu plugins were running%s\n", interruption_.What().c_str(), running.size(),
+            names.c_str());
+  SignalWatch::EndBy(interruption_.Signal());
 }
 
 }  // namespace kickstand

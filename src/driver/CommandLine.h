@@ -16,6 +16,9 @@ struct Selections {
   std::list<std::string> pluginNames;
   std::set<std::string> pluginFlags;
   std::set<std::string> runOnceKeys;
+  /// The keys before the plugins were loaded: the command line's and, in an
+  /// invoke run, the record's.
+  std::set<std::string> runOnceKeysBeforeLoading;
   // A --plugin-directory value is used as given; only the default is a host path.
   std::string pluginDirectory = platform::HostPath(platform::paths::kPluginDirectory);
   bool init = false;

@@ -54,6 +54,7 @@ void NodeLoader::LoadPlugins(std::deque<Plugin*>& loaded) {
   const RunOptions& options = context_.options;
   if (options.invoke)
     RunOnceRecord::Read(selections_.runOnceKeys);
+  selections_.runOnceKeysBeforeLoading = selections_.runOnceKeys;
   std::set<std::string> flags = selections_.pluginFlags;
   DebugConfigurationCache debugConfiguration(
       platform::HostPath(platform::paths::kDebugConfiguration));
@@ -74,7 +75,10 @@ void NodeLoader::LoadPlugins(std::deque<Plugin*>& loaded) {
 }
 
 void NodeLoader::LoadInitScripts(std::deque<Plugin*>& loaded) {
-  for (const auto& [priority, path] : ListInitScripts(context_.spawner)) {
+  // The listing gets the time a daemon command gets.
+  Deadline deadline = Deadline::Within(context_.clock, context_.options.daemonWaitTimeout,
+                                       context_.interruption);
+  for (const auto& [priority, path] : ListInitScripts(context_.spawner, deadline)) {
     std::string name = boost::filesystem::path(path).filename().string();
     if (IsInitProgram(name))
       continue;

@@ -33,7 +33,7 @@ ProfilingRecord ProfilingRecord::FromRun(const timeval& start, const timeval& en
 
 void ProfilingLog::WriteFresh(const ProfilingRecord& record) const {
   try {
-    afstream log;
+    afstream log(FileSystem::System(), rules_);
     log.open(path_);
     if (log.fail()) {
       Log_Level(2, "unable to open profiling log (%s): %s.\n", path_.c_str(), strerror(errno));
@@ -53,7 +53,7 @@ void ProfilingLog::WriteFresh(const ProfilingRecord& record) const {
 
 void ProfilingLog::AppendDaemonSection(const ProfilingRecord& record) const {
   try {
-    afstream log;
+    afstream log(FileSystem::System(), rules_);
     log.open_append(path_);
     if (log.fail()) {
       Log_Level(2, "unable to reopen profiling log (%s): %s.\n", path_.c_str(), strerror(errno));

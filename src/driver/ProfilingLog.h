@@ -7,6 +7,8 @@
 #include <sys/time.h>
 #include <vector>
 
+#include "util/afstream.h"
+
 namespace kickstand {
 
 class Plugin;
@@ -50,7 +52,8 @@ struct RecordedBoot {
 /// then stays as it was.
 class ProfilingLog {
  public:
-  explicit ProfilingLog(std::string path) : path_(std::move(path)) {}
+  explicit ProfilingLog(std::string path, ReplacementRules rules = {})
+      : path_(std::move(path)), rules_(std::move(rules)) {}
 
   void WriteFresh(const ProfilingRecord& record) const;
   void AppendDaemonSection(const ProfilingRecord& record) const;
@@ -67,6 +70,7 @@ class ProfilingLog {
   static void WriteOptions(std::ostream& out, const ProfilingRecord& record);
 
   std::string path_;
+  ReplacementRules rules_;
 };
 
 }  // namespace kickstand

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
 #include <boost/algorithm/string/trim.hpp>
 #include <boost/iostreams/device/back_inserter.hpp>
@@ -11,6 +12,7 @@
 
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
+#include "platform/Log.h"
 #include "util/Exception.h"
 #include "util/afstream.h"
 
@@ -21,6 +23,25 @@ namespace {
 
 const char kPrefix[] = "kickstand.run-once=";
 const size_t kPrefixLength = sizeof kPrefix - 1;
+/// The most of the decompressed record that is read: a small file can
+/// expand to gigabytes behind a valid prefix.
+const size_t kMaxText = 1 << 20;
+
+/// Up to kMaxText bytes of the decompressed record; the rest is dropped
+/// with a message. A read cut short, by the bound or by a corrupt stream,
+/// ends after the last whole key.
+std::string ReadText(std::istream& in) {
+  std::string text;
+  char chunk[1 << 14];
+  while (text.size() <= kMaxText && in.read(chunk, sizeof chunk).gcount() > 0)
+    text.append(chunk, static_cast<size_t>(in.gcount()));
+  bool cut = text.size() > kMaxText;
+  if (cut)
+    Log_Level(3, "run-once record larger than 1 MiB; the rest is ignored\n");
+  if (cut || in.bad())
+    text.resize(text.rfind(',', kMaxText - 1) + 1);  // npos + 1: nothing
+  return text;
+}
 
 /// The whole gzip file, built in memory so that a failed write shows on
 /// the file stream: a file sink hides a short write.
@@ -43,9 +64,9 @@ std::string RunOnceRecord::Path() {
   return platform::HostPath(platform::paths::kRunOnceRecord);
 }
 
-void RunOnceRecord::Write(const std::set<std::string>& keys) {
+void RunOnceRecord::Write(const std::set<std::string>& keys, const ReplacementRules& rules) {
   std::string path = Path();
-  afstream record;
+  afstream record(FileSystem::System(), rules);
   record.open(path, std::ios_base::out | std::ios_base::binary);
   std::string bytes = Compressed(keys);
   record.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -63,7 +84,8 @@ void RunOnceRecord::Read(std::set<std::string>& keys) {
   ReadKeys(in, keys);
 }
 
-void RunOnceRecord::ReadKeys(std::istream& text, std::set<std::string>& keys) {
+void RunOnceRecord::ReadKeys(std::istream& in, std::set<std::string>& keys) {
+  std::istringstream text(ReadText(in));
   char prefix[32] = {};
   text.read(prefix, kPrefixLength);
   if (!text || memcmp(prefix, kPrefix, kPrefixLength) != 0)

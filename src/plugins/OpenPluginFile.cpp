@@ -1,48 +1,16 @@
 #include "plugins/OpenPluginFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/OpenRegularFile.h"
 #include "util/Exception.h"
 
 namespace kickstand {
-namespace {
-
-const char* KindOf(mode_t mode) {
-  if (S_ISFIFO(mode)) return "fifo";
-  if (S_ISSOCK(mode)) return "socket";
-  if (S_ISDIR(mode)) return "directory";
-  if (S_ISCHR(mode)) return "character device";
-  if (S_ISBLK(mode)) return "block device";
-  return "unknown kind";
-}
-
-// A missing plugin keeps the wording it always had.
-std::string Reason(int error) {
-  return error == ENOENT ? "no such file or directory" : strerror(error);
-}
-
-}  // namespace
 
 int OpenPluginFile(const std::string& path) {
-  struct stat status;
-  // Looked at before opening: opening a socket fails with a misleading
-  // reason, and opening a device can act on it.
-  if (stat(path.c_str(), &status) != 0)
-    throw InvalidPluginException(path, Reason(errno));
-  if (S_ISREG(status.st_mode)) {
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-      throw InvalidPluginException(path, Reason(errno));
-    // The entry may have been replaced since it was looked at.
-    if (fstat(fd, &status) != 0 || S_ISREG(status.st_mode))
-      return fd;
-    close(fd);
-  }
-  throw InvalidPluginException(path, std::string("not a regular file: ") + KindOf(status.st_mode));
+  std::string failure;
+  int fd = platform::OpenRegularFile(path, &failure);
+  if (fd < 0)
+    throw InvalidPluginException(path, failure);
+  return fd;
 }
 
 }  // namespace kickstand

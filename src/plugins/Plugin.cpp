@@ -11,6 +11,7 @@
 #include "plugins/InteractivePrompt.h"
 #include "util/Exception.h"
 #include "util/GlobalLock.h"
+#include "util/Interruption.h"
 
 namespace kickstand {
 namespace {
@@ -43,14 +44,20 @@ int64_t Plugin::DurationUs() const {
 }
 
 void Plugin::Activate() {
+  if (RunInterrupted())
+    return;  // its times stay zero: it never ran
   startTime_ = context_.clock.Now();
   if (Skipped())
     return;
   context_.observer.Started(*this);
-  deadline_ = Deadline(context_.clock, context_.options.pluginTimeout);
+  deadline_ = Deadline(context_.clock, context_.options.pluginTimeout, context_.interruption);
   std::optional<std::string> failure = RunWork();
   endTime_ = context_.clock.Now();
   context_.observer.Finished(*this, failure);
+}
+
+bool Plugin::RunInterrupted() const {
+  return context_.interruption && context_.interruption->Interrupted();
 }
 
 bool Plugin::Skipped() {
@@ -70,6 +77,8 @@ std::optional<std::string> Plugin::RunWork() {
     return "Method invocation failed";
   } catch (const TimedOutException& e) {
     ReportTimeout(e.what());
+    return std::string(e.what());
+  } catch (const InterruptedException& e) {
     return std::string(e.what());
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());
@@ -112,7 +121,7 @@ bool Plugin::InvokeMethod(const std::string& method) {
       ApplyHostProfile();
     }
     return true;
-  } catch (const TimedOutException&) {
+  } catch (const CutShortException&) {
     throw;
   } catch (const MethodFailedException& e) {
     Log_Level(2, "Method invocation failed: %s\n", e.what());

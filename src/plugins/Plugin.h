@@ -15,7 +15,9 @@ namespace kickstand {
 /// apply-host-profile, or the invoked) operation, times it and contains
 /// every failure, so a failed plugin still releases its dependants. What is
 /// logged around it is left to the context's observer. With a plugin
-/// timeout in the run options, the work is bounded by a deadline.
+/// timeout in the run options, the work is bounded by a deadline; once the
+/// run is interrupted no plugin starts, and the work of those running gives
+/// up what it waits for and fails as interrupted.
 class Plugin : public Node {
  public:
   Plugin(const PluginContext& context, const std::string& name, uint32_t schedulingClass = 1);
@@ -29,7 +31,7 @@ class Plugin : public Node {
   virtual int32_t ApiVersion() const { return apiVersion_; }
 
   /// Runs one named method; false when it failed (already logged). Lets a
-  /// TimedOutException through.
+  /// CutShortException through.
   bool InvokeMethod(const std::string& method);
 
   const std::set<std::string>& RequiredFlags() const { return requiredFlags_; }
@@ -49,6 +51,8 @@ class Plugin : public Node {
   std::set<std::string> disablingFlags_;
   /// Of the activation that runs: the kinds bound their waits by it.
   Deadline deadline_;
+  /// Whether a signal has interrupted the run.
+  bool RunInterrupted() const;
 
  private:
   bool Skipped();

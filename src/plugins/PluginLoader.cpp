@@ -89,7 +89,7 @@ void ApplyRunOnce(Plugin& plugin, std::set<std::string>& runOnceKeys) {
     return;
   std::string key = plugin.Name() + plugin.PluginVersion();
   if (runOnceKeys.count(key) == 0) {
-    runOnceKeys.insert(SanitizedRunOnceKey(key));
+    runOnceKeys.insert(RecordedRunOnceKey(plugin));
     return;
   }
   Log_Level(5, "ignoring plugin '%s' because version '%s'  has already been run.\n",
@@ -154,6 +154,10 @@ void KeepOut(Graph& graph, std::unique_ptr<Plugin> plugin) {
 }
 
 }  // namespace
+
+std::string RecordedRunOnceKey(const Plugin& plugin) {
+  return SanitizedRunOnceKey(plugin.Name() + plugin.PluginVersion());
+}
 
 void LoadPlugin(const PluginContext& context, const std::string& fileName,
                 std::deque<Plugin*>& plugins, std::set<std::string> bootFlags,

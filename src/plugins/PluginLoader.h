@@ -21,4 +21,8 @@ void LoadPlugin(const PluginContext& context, const std::string& fileName,
                 const std::list<std::string>& denyList, std::set<std::string>& runOnceKeys,
                 DebugConfigurationCache* debugConfiguration);
 
+/// The key a run-once plugin is recorded by: its name and its version,
+/// without the characters a record does not keep.
+std::string RecordedRunOnceKey(const Plugin& plugin);
+
 }  // namespace kickstand

@@ -10,9 +10,11 @@ void RunCommands(const std::string& method, const std::string& pluginName,
                  const Deadline& deadline) {
   int failures = 0;
   for (const std::string& command : commands) {
+    if (deadline.Passed())
+      deadline.Reached();
     try {
       execute(command, deadline);
-    } catch (const TimedOutException&) {
+    } catch (const CutShortException&) {
       throw;
     } catch (const std::exception& e) {
       Log_Level(2, "%s\n", e.what());

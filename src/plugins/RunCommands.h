@@ -7,13 +7,14 @@
 
 namespace kickstand {
 
-/// Runs one command line, giving it up at the deadline (TimedOutException);
-/// throws when it failed.
+/// Runs one command line, giving it up at the deadline or the run's
+/// interruption (what Deadline::Reached throws); throws when it failed.
 using CommandLineRunner = std::function<void(const std::string&, const Deadline&)>;
 
 /// Runs every command, going on after failures, and then throws one
 /// MethodFailedException if any of them failed. A command still running at
-/// the deadline ends the operation with its TimedOutException.
+/// the deadline, or when the run is interrupted, ends the operation with
+/// what the deadline throws, and no further command is sent.
 void RunCommands(const std::string& method, const std::string& pluginName,
                  const std::vector<std::string>& commands, const CommandLineRunner& execute,
                  const Deadline& deadline);

@@ -11,7 +11,7 @@ MethodFailedException::MethodFailedException(const std::string& method,
     : Exception(pluginName + "->" + method + "() failed: " + reason) {}
 
 TimedOutException::TimedOutException(unsigned seconds)
-    : Exception("timed out after " + std::to_string(seconds) + " s") {}
+    : CutShortException("timed out after " + std::to_string(seconds) + " s") {}
 
 InvalidPluginException::InvalidPluginException(const std::string& path,
                                                const std::string& reason)

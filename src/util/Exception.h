@@ -25,10 +25,24 @@ class MethodFailedException : public Exception {
                         const std::string& reason);
 };
 
+/// A plugin's work ended before it finished: the waits of its activation
+/// gave up what they waited for, which was ended.
+class CutShortException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 /// A plugin's activation ran past its time limit: "timed out after SECS s".
-class TimedOutException : public Exception {
+class TimedOutException : public CutShortException {
  public:
   explicit TimedOutException(unsigned seconds);
+};
+
+/// The run was interrupted by a signal while the work ran: "interrupted by
+/// SIGTERM".
+class InterruptedException : public CutShortException {
+ public:
+  using CutShortException::CutShortException;
 };
 
 class InvalidPluginException : public Exception {

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 
 namespace kickstand {
@@ -37,6 +39,26 @@ class PosixFileSystem : public FileSystem {
   }
   int Chmod(const std::string& path, mode_t mode) override { return ::chmod(path.c_str(), mode); }
   int Unlink(const std::string& path) override { return ::unlink(path.c_str()); }
+  int ReadLink(const std::string& path, std::string* target) override {
+    char buffer[PATH_MAX];
+    ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+    if (length < 0)
+      return -1;
+    target->assign(buffer, static_cast<size_t>(length));
+    return 0;
+  }
+  int ListDirectory(const std::string& directory, std::vector<std::string>* names) override {
+    DIR* listing = opendir(directory.c_str());
+    if (!listing)
+      return -1;
+    while (const dirent* entry = readdir(listing)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..")
+        names->push_back(name);
+    }
+    closedir(listing);
+    return 0;
+  }
 };
 
 }  // namespace

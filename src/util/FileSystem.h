@@ -2,6 +2,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace kickstand {
 
@@ -24,6 +25,11 @@ class FileSystem {
   virtual int Rename(const std::string& from, const std::string& to) = 0;
   virtual int Chmod(const std::string& path, mode_t mode) = 0;
   virtual int Unlink(const std::string& path) = 0;
+  /// readlink: where the symbolic link path points, as written in it; -1
+  /// with EINVAL when path is not a link.
+  virtual int ReadLink(const std::string& path, std::string* target) = 0;
+  /// The names in directory, without "." and "..".
+  virtual int ListDirectory(const std::string& directory, std::vector<std::string>* names) = 0;
 
   /// The operating system's files, shared by the whole process.
   static FileSystem& System();

@@ -1,5 +1,7 @@
 #include "util/afstream.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +10,13 @@
 #include <memory>
 #include <stdexcept>
 
+#include "util/Interruption.h"
+
 namespace kickstand {
 namespace {
+
+/// As many as the kernel follows before it gives up with ELOOP.
+const int kMaxLinkHops = 40;
 
 std::string ErrorText(int error) { return strerror(error); }
 
@@ -28,9 +35,27 @@ int OpenFlags(std::ios_base::openmode mode) {
   return O_WRONLY | O_CREAT | ((mode & std::ios_base::app) ? O_APPEND : O_TRUNC);
 }
 
+/// The path up to and with its last slash: "" for a bare name.
+std::string DirectoryPrefix(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+/// name.XXXXXX as mkstemp makes it.
+bool IsTemporaryOf(const std::string& name, const std::string& entry) {
+  return entry.size() == name.size() + 7 && entry.compare(0, name.size(), name) == 0 &&
+         entry[name.size()] == '.' &&
+         std::all_of(entry.end() - 6, entry.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
 }  // namespace
 
 bool afstream::Buffer::Drain() {
+  if (abandonOn_ && abandonOn_->Interrupted()) {
+    error_ = EINTR;
+    return false;
+  }
   const char* next = pbase();
   while (next < pptr()) {
     ssize_t written = files_.Write(fd_, next, static_cast<size_t>(pptr() - next));
@@ -66,7 +91,8 @@ bool afstream::Buffer::Close() {
   return drained && closed;
 }
 
-afstream::afstream(FileSystem& files) : files_(files), buffer_(files) {
+afstream::afstream(FileSystem& files, ReplacementRules rules)
+    : files_(files), rules_(std::move(rules)), buffer_(files) {
   std::ios::rdbuf(&buffer_);
 }
 
@@ -76,7 +102,11 @@ afstream::~afstream() {
     files_.Unlink(temporaryPath_);
 }
 
-void afstream::open(const std::string& destination, std::ios_base::openmode mode) {
+void afstream::open(const std::string& path, std::ios_base::openmode mode) {
+  std::string destination = FinalTarget(path);
+  ClearDebris(destination);
+  const Interruption* interruption = rules_.interruption;
+  abandonOn_ = interruption && !interruption->Interrupted() ? interruption : nullptr;
   size_t size = destination.size() + 8;
   std::unique_ptr<char, decltype(&free)> pattern(static_cast<char*>(calloc(size, 1)), &free);
   if (!pattern)
@@ -94,7 +124,7 @@ void afstream::open(const std::string& destination, std::ios_base::openmode mode
   destination_ = destination;
   fd = files_.Open(temporaryPath_, OpenFlags(mode | std::ios_base::out), 0600);
   if (fd >= 0) {
-    buffer_.Attach(fd);
+    buffer_.Attach(fd, abandonOn_);
     clear();
   } else {
     setstate(std::ios_base::failbit);
@@ -106,8 +136,38 @@ void afstream::open(const std::string& destination, std::ios_base::openmode mode
 void afstream::open_append(const std::string& destination, std::ios_base::openmode mode) {
   open(destination, mode);
   CopyDestination();
+  ThrowIfAbandoned();
   if (!good())
     throw std::runtime_error("failed to write to temp file: " + ErrorText(errno));
+}
+
+// A link, as a bootbank often is, stays a link and its target goes on
+// being the file: the replacement happens beside the final target.
+std::string afstream::FinalTarget(std::string path) {
+  std::string target;
+  for (int hops = 0; hops < kMaxLinkHops && files_.ReadLink(path, &target) == 0; ++hops)
+    path = target.compare(0, 1, "/") == 0 ? target : DirectoryPrefix(path) + target;
+  return path;
+}
+
+// Only this naming pattern: nothing else beside the destination is ours.
+void afstream::ClearDebris(const std::string& destination) {
+  if (!rules_.clearedDebris)
+    return;
+  std::string prefix = DirectoryPrefix(destination);
+  std::string name = destination.substr(prefix.size());
+  std::vector<std::string> entries;
+  if (files_.ListDirectory(DirectoryOf(destination), &entries) != 0)
+    return;
+  for (const std::string& entry : entries) {
+    if (IsTemporaryOf(name, entry) && files_.Unlink(prefix + entry) == 0)
+      rules_.clearedDebris(prefix + entry);
+  }
+}
+
+void afstream::ThrowIfAbandoned() const {
+  if (abandonOn_ && abandonOn_->Interrupted())
+    throw std::runtime_error(abandonOn_->What());
 }
 
 // A missing, unreadable or empty destination copies nothing, which fails
@@ -137,11 +197,13 @@ void afstream::commit() {
   flush();
   if (!buffer_.Close())
     setstate(std::ios_base::failbit);
+  ThrowIfAbandoned();
   // A write that failed, on a full disk say, must not replace the destination.
   if (writing && !good())
     throw std::runtime_error("unable to write '" + destination_ + "': " +
                              ErrorText(buffer_.Error()));
   SyncTemporaryFile();
+  ThrowIfAbandoned();
   errno = 0;
   struct stat status;
   bool exists = files_.Stat(destination_, &status) == 0;

@@ -1,12 +1,14 @@
 #include "daemons/DaemonCommand.h"
 
 #include <cerrno>
+#include <csignal>
 #include <deque>
 #include <sys/wait.h>
 #include <gtest/gtest.h>
 
 #include "support/Fakes.h"
 #include "util/Exception.h"
+#include "util/Interruption.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ TEST(DaemonCommandTest, BudgetAndOutcomes) {
     uint32_t timeout;
     std::string failure;
     unsigned long slept;
+    bool interrupted = false;  // as the budget's end: nothing is ended
   };
   // A zero timeout must fail at the first poll, not wrap to four billion ticks.
   for (const Case& c : std::vector<Case>{
@@ -37,18 +40,25 @@ TEST(DaemonCommandTest, BudgetAndOutcomes) {
            {{running, {42, 0, SIGKILL}}, false, 0, failed + " with signal: 9", 10000},
            {{{42, 0, W_STOPCODE(SIGSTOP)}}, false, 0, failed + " <unknown_error>", 0},
            {{{-1, ECHILD, 0}}, false, 0, failed + " <unknown_error>", 0},
-           {{eintr, eintr, {42, 0, W_EXITCODE(0, 0)}}, true, 0, "", 0}}) {
+           {{eintr, eintr, {42, 0, W_EXITCODE(0, 0)}}, true, 0, "", 0},
+           {{}, true, 40, timedOut, 0, true},
+           {{}, false, 40, "", 0, true}}) {
     FakeSpawner spawner;
     FakeClock clock;
     spawner.outcomes = c.outcomes;
+    kickstand::Interruption interruption;
+    if (c.interrupted)
+      interruption.Interrupt(SIGTERM);
     std::string failure;
     try {
-      DaemonCommand(spawner, clock, c.wait, c.timeout).Run("/etc/init.d/x start", nullptr);
+      DaemonCommand(spawner, clock, c.wait, c.timeout, &interruption)
+          .Run("/etc/init.d/x start", nullptr);
     } catch (const kickstand::Exception& e) {
       failure = e.what();
     }
     EXPECT_EQ(c.failure, failure);
     EXPECT_EQ(c.slept, clock.slept) << c.failure;
+    EXPECT_EQ(FakeSpawner().signals, spawner.signals);
   }
 }
 

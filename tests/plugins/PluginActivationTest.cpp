@@ -1,3 +1,4 @@
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 using kickstand::RunOptions;
 using testing_support::SplitLines;
+using Signals = std::vector<std::pair<pid_t, int>>;
 
 namespace {
 
@@ -141,6 +143,34 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
     EXPECT_EQ(kFailed + "timed out after 1 s",
               SplitLines(testing_support::ReadScratchFile("/var/log/kernel.log")).back());
     EXPECT_EQ(c.lines, test.commandLines);
+  }
+}
+
+// A signal while a plugin works: its child is ended as at a deadline, or its
+// later commands are not sent; it fails as interrupted, raising no alert, and
+// no plugin starts after it.
+TEST(Activation, ASignalEndsTheWorkRunningAndNoPluginStartsAfterIt) {
+  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
+      "provides": []}, "operations": {"start": ["a", "b"]}})");
+  for (bool json : {false, true}) {
+    testing_support::ClearScratchLogs();
+    testing_support::TestContext test;
+    test.interrupting = "a";
+    test.spawner.onSpawn = [&] { test.interruption.Interrupt(SIGTERM); };
+    test.spawner.outcomes = {{-1, ECONNRESET, 0}, {42, 0, SIGTERM}};
+    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
+    kickstand::JSONPlugin commands(test.context, "p", testing_support::ScratchRoot() + "/j.json");
+    testing_support::TestPlugin later(test, "later");
+    testing::internal::CaptureStderr();
+    (json ? static_cast<kickstand::Plugin&>(commands) : debug).Activate();
+    later.Activate();
+    EXPECT_EQ("executing start plugin: p\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(Signals(json ? 0 : 1, {42, SIGTERM}), test.spawner.signals);
+    EXPECT_EQ(std::vector<std::string>(json ? 1 : 0, "a"), test.commandLines);
+    EXPECT_EQ(std::vector<std::string>{}, test.alerts);
+    EXPECT_EQ("Activating Kickstand plugin p.\n" + kFailed + "interrupted by SIGTERM\n",
+              testing_support::ReadScratchFile("/var/log/kernel.log"));
+    EXPECT_EQ(0, later.StartTime().tv_sec);
   }
 }
 

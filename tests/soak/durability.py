@@ -11,8 +11,10 @@ plugins finish at once, and the kill falls at a random moment after that
 file's temporary file (NAME.XXXXXX) appears, within the time such a file
 lived in the boots before. A kill counts as landing in a write when a
 temporary file of the boot existed just before it. A boot that ends before
-its kill must exit 0 and leave no temporary file; temporary files left by
-killed writers are counted."""
+its kill must exit 0 and leave no temporary file, not even those of killed
+boots before it: a boot clears what killed writers left beside a file
+before it replaces it. So after any boot at most one temporary file lies
+beside each target, the one the last kill in its write left."""
 
 import argparse
 import os
@@ -84,7 +86,8 @@ class Boot:
             child.kill()
         self.status = child.wait()
         await_quiet(tree.root, 0 if self.killed else 3)  # the command executor, when killed
-        self.left = temporaries(tree) - before
+        self.present = temporaries(tree)
+        self.left = self.present - before
 
     def problems(self, tree, old_record, old_log):
         problems = []
@@ -103,8 +106,12 @@ class Boot:
         if not self.killed:
             if self.status != 0:
                 problems.append(f"a finished boot exited with {self.status}")
-            if self.left:
-                problems.append(f"a finished boot left {sorted(self.left)}")
+            if self.present:
+                problems.append(f"a finished boot left {sorted(self.present)}")
+        for target in (RECORD, LOG):
+            beside = [p for p in self.present if p.startswith(tree.path(target) + ".")]
+            if len(beside) > 1:
+                problems.append(f"temporary files pile up: {sorted(beside)}")
         return problems
 
 
@@ -152,9 +159,10 @@ def main():
           f"while a temporary file of the boot existed; "
           f"{len(boots) - CALIBRATION_BOOTS - len(killed)} boots finished before their kill")
     print(f"durability: {sum(len(boot.left) for boot in killed)} temporary files left by killed "
-          f"writers; {sum(len(boot.left) for boot in boots if not boot.killed)} by finished boots")
-    print(f"durability: {failures} boots with a torn, empty or mixed file "
-          f"or a finished boot's leftovers")
+          f"writers, {len(boots[-1].present)} of them still there after the last boot; "
+          f"{sum(len(boot.left) for boot in boots if not boot.killed)} left by finished boots")
+    print(f"durability: {failures} boots with a torn, empty or mixed file, "
+          f"a finished boot's leftovers or temporary files piling up")
     sys.exit(1 if failures or len(killed) < args.kills else 0)
 
 

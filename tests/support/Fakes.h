@@ -1,6 +1,7 @@
 #pragma once
 #include <cerrno>
 #include <deque>
+#include <functional>
 #include <sys/time.h>
 #include <vector>
 
@@ -39,6 +40,7 @@ class FakeSpawner : public platform::Spawner {
 
   pid_t Spawn(const platform::SpawnRequest& request) override {
     spawned.push_back(request);
+    if (onSpawn) onSpawn();
     return 42;
   }
   pid_t TryWait(pid_t, int* status) override {
@@ -49,20 +51,18 @@ class FakeSpawner : public platform::Spawner {
     errno = next.error;
     return next.result;
   }
-  bool Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds>) override {
+  bool Wait(pid_t child, int* status, std::optional<std::chrono::milliseconds>, int) override {
     pid_t result;
     while ((result = TryWait(child, status)) < 0 && errno == EINTR) {
     }
     return result == child;
-  }
-  bool WaitWhileConnected(pid_t child, int* status, int) override {
-    return Wait(child, status, std::nullopt);
   }
   void Signal(pid_t child, int signal) override { signals.push_back({child, signal}); }
   void EndRestOfGroup(pid_t, std::chrono::milliseconds) override {}
   pid_t Fork() override { return -1; }
 
   std::deque<Outcome> outcomes;
+  std::function<void()> onSpawn;  // what happens meanwhile: a signal, say
   std::vector<platform::SpawnRequest> spawned;
   std::vector<std::pair<pid_t, int>> signals;
 };

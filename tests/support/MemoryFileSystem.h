@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "util/FileSystem.h"
 
@@ -102,6 +103,12 @@ class MemoryFileSystem : public kickstand::FileSystem {
   int Unlink(const std::string& path) override {
     if (Fails("unlink") || !names_.erase(path)) return -1;
     return Changed("unlink"), 0;
+  }
+  int ReadLink(const std::string&, std::string*) override { return errno = EINVAL, -1; }
+  int ListDirectory(const std::string& directory, std::vector<std::string>* entries) override {
+    for (const auto& named : names_)
+      if (In(directory, named.first)) entries->push_back(named.first.substr(named.first.rfind('/') + 1));
+    return 0;
   }
 
  private:

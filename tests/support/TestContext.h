@@ -1,4 +1,5 @@
 #pragma once
+#include <csignal>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,7 @@
 #include "plugins/TraceObserver.h"
 #include "support/Fakes.h"
 #include "util/Exception.h"
+#include "util/Interruption.h"
 
 namespace testing_support {
 
@@ -20,7 +22,8 @@ namespace testing_support {
 /// their own, options, a fake clock, the kernel log (and with trace the
 /// trace) listening, and JSON command lines and load failures recorded
 /// instead of run and raised. The runner throws for lines listed in failing,
-/// and gives the hanging line up at its deadline.
+/// and gives the hanging line up at its deadline; a signal interrupts the
+/// run at the interrupting line.
 struct TestContext {
   TestContext() { Listen(); }
   explicit TestContext(const kickstand::RunOptions& given) : options(given) { Listen(); }
@@ -37,13 +40,15 @@ struct TestContext {
   kickstand::KernelLogObserver kernelLog;
   kickstand::ActivationObservers observers;
   std::vector<std::string> commandLines, failing, alerts;
-  std::string hanging;
-  kickstand::PluginContext context{graph, options, clock, spawner, observers, nullptr,
+  std::string hanging, interrupting;  // the line that waits for ever; the one a signal comes in
+  kickstand::Interruption interruption;
+  kickstand::PluginContext context{graph, options, clock, spawner, observers, nullptr, &interruption,
                                    [this](const std::string& line, const kickstand::Deadline& end) {
                                      commandLines.push_back(line);
                                      for (const std::string& bad : failing)
                                        if (bad == line) throw std::runtime_error("failed: " + line);
-                                     if (line == hanging) throw end.Expired();
+                                     if (line == interrupting) interruption.Interrupt(SIGTERM);
+                                     if (line == hanging) end.Reached();
                                    },
                                    [this](const std::string& text) { alerts.push_back(text); }};
 };

@@ -1,12 +1,15 @@
 #include "util/afstream.h"
 
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <boost/filesystem.hpp>
 
 #include "support/MemoryFileSystem.h"
 #include "support/ScratchRoot.h"
+#include "util/Interruption.h"
 
 using kickstand::afstream;
 using testing_support::MemoryFileSystem;
@@ -95,6 +98,63 @@ TEST(AfstreamTest, APowerCutAfterAnyStepLeavesTheOldFileOrTheNewOne) {
   out.commit();
   EXPECT_EQ(std::vector<std::string>{}, torn);
   EXPECT_EQ(after, files.AfterPowerCut(path));
+}
+
+// A signal that comes while a file is replaced abandons it, whether it is
+// written or copied: the old file stays and no temporary file is left. A
+// replacement begun after the signal is written.
+TEST(AfstreamTest, ASignalDuringAReplacementLeavesTheOldFileAndNoTemporaryFile) {
+  for (bool append : {false, true}) {
+    MemoryFileSystem files;
+    files.Preserve("/log", std::string(100000, 'o'));
+    kickstand::Interruption interruption;
+    int writes = 0;  // the writing stops at once
+    files.afterChange = [&](const std::string& operation) {
+      writes += operation == "write";
+      interruption.Interrupt(SIGTERM);
+    };
+    EXPECT_EQ("interrupted by SIGTERM", Error([&] {
+      afstream log(files, {&interruption, nullptr});
+      append ? log.open_append("/log") : log.open("/log");
+      log << std::string(100000, 'n');
+      log.commit();
+    }));
+    EXPECT_EQ(std::string(100000, 'o'), files.Content("/log"));
+    EXPECT_EQ(1u, files.FileCount());
+    EXPECT_EQ(1, writes);
+    afstream after(files, {&interruption, nullptr});
+    after.open("/log");
+    after << "new";
+    after.commit();
+    EXPECT_EQ("new", files.Content("/log"));
+  }
+}
+
+// Only the destination's own name, a dot and six letters or digits; the
+// replacement's directory is the final target's when it is a link.
+TEST(AfstreamTest, LeftTemporaryFilesAreClearedAndLinksFollowed) {
+  MemoryFileSystem files;
+  for (const char* name : {"/d/log.a1B2c3", "/d/log.ZZ9999", "/d/log.a1B2c", "/d/log.a1B2c3d",
+                           "/d/log.a1-2c3", "/d/other.a1B2c3"})
+    files.Preserve(name, "left");
+  std::vector<std::string> cleared;
+  afstream log(files, {nullptr, [&](const std::string& path) { cleared.push_back(path); }});
+  log.open("/d/log");
+  EXPECT_EQ((std::vector<std::string>{"/d/log.ZZ9999", "/d/log.a1B2c3"}), cleared);
+  EXPECT_EQ(5u, files.FileCount());  // four kept, and its own
+
+  namespace fs = boost::filesystem;
+  const std::string root = testing_support::ScratchRoot() + "/links/";
+  testing_support::WriteScratchFile("/links/real/target", "old");
+  fs::create_symlink("real/target", root + "relative");
+  fs::create_symlink(root + "relative", root + "absolute");
+  afstream linked;
+  linked.open(root + "absolute");
+  linked << "new";
+  linked.commit();
+  EXPECT_TRUE(fs::is_symlink(root + "relative") && fs::is_symlink(root + "absolute"));
+  EXPECT_EQ("new", testing_support::ReadScratchFile("/links/real/target"));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(root + "real"), {}));
 }
 
 }  // namespace
