@@ -30,6 +30,11 @@ namespace {
 
 const int kListenBacklog = 16;
 
+/// The process whose run started this executor, or 0 where the process that
+/// serves also sends (tests). A run that takes no lock (a dump) may find
+/// another run's executor and reuse it; its stop request must not end it.
+pid_t starter = 0;
+
 std::string SystemError(int error) { return strerror(error); }
 
 [[noreturn]] void CloseAndThrow(int& fd, const std::string& what) {
@@ -77,6 +82,17 @@ int BindControlSocket(int fd) {
     result = BindOwnerOnly(fd, address);
   }
   return result;
+}
+
+bool StopComesFromStarter(int connection) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (starter == 0 ||
+      (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid == starter))
+    return true;
+  Log_Level(3, "Ignored a stop request from process %d: another run started this executor\n",
+            static_cast<int>(peer.pid));
+  return false;
 }
 
 bool PeerIsOwnUser(int connection) {
@@ -164,6 +180,7 @@ void SendStatus(int connection, control::Status status) {
 void TarncliExecutor::RunExecutorProcess() {
   close(lifeline_[1]);  // held by the starting process alone
   lifeline_[1] = -1;
+  starter = getppid();
   try {
     RedirectStdio(platform::HostPath(platform::paths::kExecutorLog).c_str());
     OpenControlSocket();
@@ -222,6 +239,8 @@ bool TarncliExecutor::HandleControlConnection(int connection) {
   if (!PeerIsOwnUser(connection) || !ReceiveRequest(connection, request))
     return false;
   if (strncasecmp(request, control::kStopRequest, control::kStopLength) == 0) {
+    if (!StopComesFromStarter(connection))
+      return false;
     Log_Level(5, "Kickstand executor signalled to stop\n");
     return true;
   }

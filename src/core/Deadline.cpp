@@ -15,12 +15,6 @@ Deadline::Deadline(const Clock& clock, uint32_t seconds, const Interruption* int
       seconds_(seconds),
       end_(clock.Steady() + std::chrono::seconds(seconds)) {}
 
-Deadline Deadline::Within(const Clock& clock, uint32_t seconds, const Interruption* interruption) {
-  Deadline deadline(clock, seconds, interruption);
-  deadline.clock_ = &clock;
-  return deadline;
-}
-
 std::optional<std::chrono::milliseconds> Deadline::Left() const {
   if (interruption_ && interruption_->Interrupted())
     return std::chrono::milliseconds(0);

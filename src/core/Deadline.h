@@ -21,9 +21,6 @@ class Deadline {
   Deadline() = default;
   /// seconds from now on clock; 0 means never.
   Deadline(const Clock& clock, uint32_t seconds, const Interruption* interruption = nullptr);
-  /// seconds from now on clock, even when it is 0.
-  static Deadline Within(const Clock& clock, uint32_t seconds,
-                         const Interruption* interruption = nullptr);
 
   /// The time left, zero once it has passed or the run is interrupted;
   /// nothing when there is no limit.

@@ -75,9 +75,10 @@ void NodeLoader::LoadPlugins(std::deque<Plugin*>& loaded) {
 }
 
 void NodeLoader::LoadInitScripts(std::deque<Plugin*>& loaded) {
-  // The listing gets the time a daemon command gets.
-  Deadline deadline = Deadline::Within(context_.clock, context_.options.daemonWaitTimeout,
-                                       context_.interruption);
+  // The listing gets the time a daemon command gets. A time-out of 0 polls
+  // a daemon command once; the listing, read whole or not at all, then has
+  // no bound.
+  Deadline deadline(context_.clock, context_.options.daemonWaitTimeout, context_.interruption);
   for (const auto& [priority, path] : ListInitScripts(context_.spawner, deadline)) {
     std::string name = boost::filesystem::path(path).filename().string();
     if (IsInitProgram(name))

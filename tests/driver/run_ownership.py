@@ -237,22 +237,26 @@ def case_signals():
 
 
 def case_concurrent_runs():
-    """A --parallel boot with 1 s JSON commands and a plain run 0.3 s later:
-    both exit 0, every plugin of both runs its command, the second waited.
-    Two invoke runs of two run-once plugins at once: both keys recorded."""
+    """A --parallel boot with two 1 s JSON commands a plugin, a dump run (it
+    takes no lock) and a plain run 0.3 s later: all exit 0, every plugin of
+    both runs runs its commands, each run in its own executor (the dump's stop
+    request does not end the boot's), the plain run waited. Two invoke runs
+    of two run-once plugins at once: both keys recorded."""
     tree = new_tree("kcon.")
     described(tree, "second", 'sleep 1; echo $PPID >> "$KICKSTAND_ROOT/marks"')
     for n in range(2):
-        json_plugin(tree, f"p{n}", ["second"])
+        json_plugin(tree, f"p{n}", ["second", "second"])
     try:
         boot = start(tree, "--parallel")
         time.sleep(0.3)
+        dump = start(tree, "--dump-dependency-tree=" + tree.path("graph.dot"))
         plain = start(tree)
+        dump_out = dump.communicate(timeout=60)[0]
         boot_out, plain_out = boot.communicate(timeout=60)[0], plain.communicate(timeout=60)[0]
-        check(boot.returncode == 0 and plain.returncode == 0,
-              f"concurrent: exit {boot.returncode} and {plain.returncode}")
+        check(boot.returncode == 0 and plain.returncode == 0 and dump.returncode == 0,
+              f"concurrent: exit {boot.returncode}, {plain.returncode}, {dump.returncode}")
         marks = read(tree, "marks").split()
-        check(len(marks) == 4 and len(set(marks)) == 2,
+        check(len(marks) == 8 and len(set(marks)) == 2,
               f"concurrent: commands ran by executor {marks}")
         check(f"info: another kickstand run (pid {boot.pid}) is in progress; waiting for it to "
               "finish" in log_lines(plain_out), f"concurrent: no waiting line in {plain_out}")
