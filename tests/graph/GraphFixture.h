@@ -7,21 +7,27 @@
 #include <vector>
 #include <gtest/gtest.h>
 
+#include "graph/BarrierLinks.h"
+#include "graph/Executor.h"
 #include "graph/Graph.h"
 #include "graph/InitBarrier.h"
 #include "graph/TimeChains.h"
 #include "support/ScratchRoot.h"
+#include "util/GlobalLock.h"
 
 /// The order in which test nodes ran, shared by the workers.
-class RunRecord {
- public:
-  void Add(const std::string& event);
-  void Clear();
-  std::vector<std::string> Events() const;
+struct RunRecord {
+  void Add(const std::string& event) {
+    std::lock_guard<std::mutex> guard(mutex);
+    events.push_back(event);
+  }
+  std::vector<std::string> Events() const {
+    std::lock_guard<std::mutex> guard(mutex);
+    return events;
+  }
 
- private:
-  mutable std::mutex mutex_;
-  std::vector<std::string> events_;
+  mutable std::mutex mutex;
+  std::vector<std::string> events;
 };
 
 /// A node whose start and stop record its name; an optional action runs
@@ -30,7 +36,12 @@ class TestNode : public kickstand::Node {
  public:
   TestNode(const std::string& name, RunRecord& record, uint32_t schedulingClass)
       : Node(name, schedulingClass), record_(record) {}
-  void Activate() override;
+  void Activate() override {
+    ++activations;
+    if (action)
+      action();
+    record_.Add(Name());
+  }
   void Deactivate() override { record_.Add("stop " + Name()); }
   std::string DotAttributes() const override { return ""; }
 
@@ -44,28 +55,49 @@ class TestNode : public kickstand::Node {
 /// A graph of test nodes, made afresh for each test.
 class GraphTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Reset(); }
+
+  TestNode* Add(const std::string& name, uint32_t schedulingClass = 1) {
+    nodes_.push_back(graph_->Adopt(std::make_unique<TestNode>(name, record_, schedulingClass)));
+    return nodes_.back();
+  }
+  /// A plugin-like node that requires and provides the named barriers.
+  TestNode* Plugin(const std::string& name, const std::vector<std::string>& requires,
+                   const std::vector<std::string>& provides) {
+    TestNode* node = Add(name);
+    kickstand::LinkRequiredBarriers(*graph_, *node, requires);
+    kickstand::LinkProvidedBarriers(*graph_, *node, provides);
+    return node;
+  }
+  std::vector<kickstand::Node*> Nodes() const { return {nodes_.begin(), nodes_.end()}; }
+  /// Schedules every node in order on a fresh pool and waits for each; with
+  /// no threads the calling thread runs them one step at a time.
+  void StartAll(int threads, bool randomize = false, uint64_t seed = 1,
+                const kickstand::TimeChains* chains = nullptr) {
+    kickstand::Executor executor(threads, randomize, seed, chains);
+    {
+      kickstand::ScopedLock lock;  // as the driver does: no choice before all are scheduled
+      for (kickstand::Node* node : Nodes()) node->ScheduleStart(executor);
+    }
+    if (threads == 0) executor.RunQueued();
+    for (kickstand::Node* node : Nodes()) node->WaitStarted();
+  }
+  void StopAll(int threads) {
+    kickstand::Executor executor(threads, false, 1);
+    for (kickstand::Node* node : Nodes()) node->ScheduleStop(executor);
+    if (threads == 0) executor.RunQueued();
+    for (kickstand::Node* node : Nodes()) node->WaitStopped();
+  }
+  /// Forgets the graph, what ran and the host's logs, for another round.
+  void Reset() {
+    record_.events.clear();
+    nodes_.clear();
+    graph_ = std::make_unique<kickstand::Graph>();
     testing_support::ScratchRoot();
     testing_support::ClearScratchLogs();
   }
 
-  TestNode* Add(const std::string& name, uint32_t schedulingClass = 1);
-  /// A plugin-like node that requires and provides the named barriers.
-  TestNode* Plugin(const std::string& name, const std::vector<std::string>& requires,
-                   const std::vector<std::string>& provides);
-  kickstand::InitBarrier* Barrier(const std::string& name) {
-    return kickstand::InitBarrier::Get(*graph_, name, false);
-  }
-  std::vector<kickstand::Node*> Nodes() const;
-  /// Schedules every node in order on a fresh pool and waits for each; with
-  /// no threads the calling thread runs them one step at a time.
-  void StartAll(int threads, bool randomize = false, uint64_t seed = 1,
-                const kickstand::TimeChains* chains = nullptr);
-  void StopAll(int threads);
-  /// Forgets the graph and what ran, for another round in the same test.
-  void Reset();
-
   RunRecord record_;
-  std::unique_ptr<kickstand::Graph> graph_ = std::make_unique<kickstand::Graph>();
+  std::unique_ptr<kickstand::Graph> graph_;
   std::vector<TestNode*> nodes_;
 };

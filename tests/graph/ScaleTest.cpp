@@ -4,7 +4,6 @@
 #include "GraphFixture.h"
 #include "graph/CycleBreaker.h"
 #include "graph/PriorityBarrier.h"
-#include "util/GlobalLock.h"
 
 using kickstand::CycleBreaker;
 using kickstand::Node;
@@ -59,13 +58,10 @@ TEST_F(GraphTest, ManyCycleGraphKeepsItsReportsAndOrders) {
 TEST_F(GraphTest, WideFanInsAndManyCyclesRunInLinearTime) {
   for (int i = 0; i < 50000; ++i) Plugin("p" + std::to_string(i), {}, {"all"});
   Plugin("last", {"all"}, {});
-  StartAll(0);
-  EXPECT_EQ(record_.Events().back(), "last");
-  Reset();
   for (int i = 0; i < 25000; ++i) {
     std::string x = "x" + std::to_string(i), y = "y" + std::to_string(i);
-    Plugin("p" + std::to_string(i), {x}, {y});
-    Plugin("q" + std::to_string(i), {y}, {x});
+    Plugin("q" + std::to_string(i), {x}, {y});
+    Plugin("r" + std::to_string(i), {y}, {x});
   }
   EXPECT_EQ(CycleBreaker::BreakCycles(Nodes(), [](const std::string&) {}).size(), 25000u);
   StartAll(0);
