@@ -1,8 +1,6 @@
 #pragma once
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 #include <gtest/gtest.h>
@@ -15,41 +13,30 @@
 #include "support/ScratchRoot.h"
 #include "util/GlobalLock.h"
 
-/// The order in which test nodes ran, shared by the workers.
-struct RunRecord {
-  void Add(const std::string& event) {
-    std::lock_guard<std::mutex> guard(mutex);
-    events.push_back(event);
-  }
-  std::vector<std::string> Events() const {
-    std::lock_guard<std::mutex> guard(mutex);
-    return events;
-  }
-
-  mutable std::mutex mutex;
-  std::vector<std::string> events;
-};
-
-/// A node whose start and stop record its name; an optional action runs
-/// inside Activate (to throw or look at its neighbours).
+/// A node whose start and stop add its name to the test's events, under the
+/// global lock, which a worker leaves while a node runs. An optional action
+/// runs inside Activate (to throw or look at its neighbours).
 class TestNode : public kickstand::Node {
  public:
-  TestNode(const std::string& name, RunRecord& record, uint32_t schedulingClass)
-      : Node(name, schedulingClass), record_(record) {}
+  TestNode(const std::string& name, std::vector<std::string>& events, uint32_t schedulingClass)
+      : Node(name, schedulingClass), events_(events) {}
   void Activate() override {
-    ++activations;
     if (action)
       action();
-    record_.Add(Name());
+    Record(Name());
   }
-  void Deactivate() override { record_.Add("stop " + Name()); }
+  void Deactivate() override { Record("stop " + Name()); }
   std::string DotAttributes() const override { return ""; }
 
   std::function<void()> action;
-  std::atomic<int> activations{0};
 
  private:
-  RunRecord& record_;
+  void Record(const std::string& event) {
+    kickstand::ScopedLock lock;
+    events_.push_back(event);
+  }
+
+  std::vector<std::string>& events_;
 };
 
 /// A graph of test nodes, made afresh for each test.
@@ -58,7 +45,7 @@ class GraphTest : public ::testing::Test {
   void SetUp() override { Reset(); }
 
   TestNode* Add(const std::string& name, uint32_t schedulingClass = 1) {
-    nodes_.push_back(graph_->Adopt(std::make_unique<TestNode>(name, record_, schedulingClass)));
+    nodes_.push_back(graph_->Adopt(std::make_unique<TestNode>(name, events_, schedulingClass)));
     return nodes_.back();
   }
   /// A plugin-like node that requires and provides the named barriers.
@@ -90,14 +77,14 @@ class GraphTest : public ::testing::Test {
   }
   /// Forgets the graph, what ran and the host's logs, for another round.
   void Reset() {
-    record_.events.clear();
+    events_.clear();
     nodes_.clear();
     graph_ = std::make_unique<kickstand::Graph>();
     testing_support::ScratchRoot();
     testing_support::ClearScratchLogs();
   }
 
-  RunRecord record_;
+  std::vector<std::string> events_;  // read once the nodes have run
   std::unique_ptr<kickstand::Graph> graph_;
   std::vector<TestNode*> nodes_;
 };
