@@ -104,7 +104,6 @@ TEST(AnalyzeRun, AnswersAboutAFixedBootExactlyAndRefusesBadRequestsInOneLine) {
                  "boot?): network, clock, firewall, services, welcome\n"}},
       {{"critical-chain", "absent"}, {1, "",
        skipped + "kickstand-analyze: absent did not run in the last boot\n"}},
-      {{"verify"}, {0, "no problems found\n", ""}},
       {{"verify", "--plugin=a.json,b.json,c.json,bad.json,denied.json", "--disable-plugins=denied",
         "--plugin-directory=" + ScratchRoot() + "/broken"}, {1,
        "exception occurred whilst loading plugin bad.json: plugin `" + ScratchRoot() +
