@@ -20,28 +20,25 @@ using testing_support::ReadScratchFile;
 
 const char kLog[] = "/var/log/sysboot.log";
 
-/// Two plugins on a clock set to 2026-01-31 23:59:07.000042 UTC: p1 starts
-/// 458 us into the run and takes 1.5 ms; "never" never runs.
-ProfilingRecord Record() {
+// Two plugins on a clock set to 2026-01-31 23:59:07.000042 UTC: p1 starts
+// 458 us into the run and takes 1.5 ms; "never" never runs. Local time
+// would shift every time stamp: the log is in UTC whatever TZ says. Read
+// back, the last boot skips and counts its bad lines and ends where the
+// daemon section begins.
+TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBack) {
   testing_support::ScratchRoot();
-  kickstand::RunOptions options;
-  options.parallel = options.randomize = true;
-  options.randomSeed = -17;
-  testing_support::TestContext test(options);
+  kickstand::RunOptions given;
+  given.parallel = given.randomize = true;
+  given.randomSeed = -17;
+  testing_support::TestContext test(given);
   test.clock.now = {1769903947, 42};
   const timeval start = test.clock.Now();
   testing_support::TestPlugin p1(test, "p1"), never(test, "never");
   test.clock.Advance(458);
   p1.Activate();
   test.clock.Advance(998999);
-  return ProfilingRecord::FromRun(start, test.clock.Now(), 73, {&p1, &never}, test.options);
-}
-
-// Local time would shift every time stamp: the log is in UTC whatever TZ
-// says. Read back, the last boot skips and counts its bad lines and ends
-// where the daemon section begins.
-TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBack) {
-  const ProfilingRecord record = Record();
+  const ProfilingRecord record =
+      ProfilingRecord::FromRun(start, test.clock.Now(), 73, {&p1, &never}, test.options);
   ProfilingLog log(testing_support::ScratchRoot() + kLog);
   remove((testing_support::ScratchRoot() + kLog).c_str());
   setenv("TZ", "XYZ-5:30", 1);
@@ -56,14 +53,14 @@ TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBac
   unsetenv("TZ");
   tzset();
   const std::string ran = "[2026-01-31 23:59:07.000500 - 2026-01-31 23:59:07.002000] ";
-  const std::string never = "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] ";
+  const std::string unrun = "[1970-01-01 00:00:00.000000 - 1970-01-01 00:00:00.000000] ";
   const std::string times = ": 2026-01-31 23:59:07.000042\n End";
-  const std::string options = ": 2026-01-31 23:59:08.000999\n Verbose: 0\n Parallel: 1\n"
+  const std::string settings = ": 2026-01-31 23:59:08.000999\n Verbose: 0\n Parallel: 1\n"
                               " Randomize: 1\n Interactive Mode: 0\n Random Seed: -17\n";
-  EXPECT_EQ("OZKernel Initialization Time: 73000000\n" + ran + "sysboot: p1\n" + never +
+  EXPECT_EQ("OZKernel Initialization Time: 73000000\n" + ran + "sysboot: p1\n" + unrun +
                 "sysboot: never\n=== Kickstand configuration info ===\n Start" + times +
-                options + ran + "daemon: p1\n" + never + "daemon: never\n" +
-                "=== Daemon configuration info ===\n Start Daemon" + times + " Daemon" + options,
+                settings + ran + "daemon: p1\n" + unrun + "daemon: never\n" +
+                "=== Daemon configuration info ===\n Start Daemon" + times + " Daemon" + settings,
             ReadScratchFile(kLog));
 
   const std::string late = "[2026-01-31 23:59:09.000000 - 2026-01-31 23:59:08.000000]";
