@@ -3,10 +3,8 @@
 #include <random>
 
 #include "GraphFixture.h"
-#include "graph/CycleBreaker.h"
 #include "graph/PriorityBarrier.h"
 
-using kickstand::CycleBreaker;
 using kickstand::Node;
 using kickstand::PriorityBarrier;
 
@@ -53,33 +51,6 @@ TEST_F(GraphTest, RandomTieBreakFollowsTheSeed) {
   }
   EXPECT_EQ(orders[0], orders[1]);
   EXPECT_NE(orders[0], orders[2]);
-}
-
-TEST_F(GraphTest, CyclesAreReportedOnceAndBrokenAtAPluginsWait) {
-  auto* a = Add("a");
-  auto* b = Add("b");
-  a->AddDependency(b);
-  b->AddDependency(a);
-  Plugin("self", {"loop"}, {"loop"});
-  Add("alone")->AddDependency(nodes_.back());
-  Plugin("p", {"x"}, {"y"});
-  Plugin("q", {"y"}, {"x"});
-  Plugin("dup", {"d"}, {"d", "d"});
-  auto cycle = [](const std::string& path, const std::string& dropped) {
-    return "Kickstand dependency error: dependency cycle " + path + "; ignoring the dependency of " +
-           dropped;
-  };
-  EXPECT_EQ(CycleBreaker::BreakCycles(Nodes(), [](const std::string&) {}),
-            (std::vector<std::string>{
-                cycle(R"("a" -> "b" -> "a")", R"("b" on "a")"),
-                cycle(R"("self" -> "loop" -> "self")", R"("self" on "loop")"),
-                cycle(R"("alone" -> "alone")", R"("alone" on "alone")"),
-                cycle(R"("p" -> "x" -> "q" -> "y" -> "p")", R"("q" on "y")"),
-                cycle(R"("dup" -> "d" -> "dup")", R"("dup" on "d")")}));
-  StartAll(2);
-  // Every barrier kept its provider: no alert.
-  EXPECT_EQ(testing_support::ReadScratchFile("/var/log/alerts.log"), "");
-  EXPECT_EQ(events_.size(), nodes_.size());
 }
 
 // Random layered graphs on many workers: every node runs once, and only
