@@ -2,11 +2,10 @@
 #include <sstream>
 
 #include "GraphFixture.h"
-#include "graph/PriorityBarrier.h"
+#include "graph/InitBarrier.h"
 
 using kickstand::InitBarrier;
 using kickstand::Node;
-using kickstand::PriorityBarrier;
 
 // Step by step: bad runs first (the longest chain), then net.
 TEST_F(GraphTest, AMissingProviderOrAThrowingNodeHoldsBackNoOneAndAlertsOutsideInvoke) {
@@ -45,30 +44,6 @@ TEST_F(GraphTest, PathLengthsAndChainsInTimeAreLongestChainsEvenVeryLongOnes) {
   std::reverse(nodes_.begin(), nodes_.end());
   StartAll(2);
   EXPECT_EQ(events_.size(), 200000u);
-}
-
-TEST_F(GraphTest, PriorityChainBuiltOutOfOrderStartsLowFirstStopsLowLast) {
-  auto build = [this] {
-    for (uint32_t priority : {20u, 10u, 30u, 15u, 20u}) {
-      auto* member = Add("s" + std::to_string(priority) + "-" + std::to_string(nodes_.size()), 3);
-      kickstand::ScopedLock lock;
-      PriorityBarrier::Get(*graph_, priority)->AddMember(member);
-    }
-  };
-  build();
-  StartAll(4);
-  std::vector<std::string> events = events_;
-  EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 2),
-            (std::vector<std::string>{"s10-1", "s15-3"}));
-  EXPECT_EQ(events.back(), "s30-2");
-
-  Reset();
-  build();
-  StopAll(4);
-  events = events_;
-  EXPECT_EQ(events.front(), "stop s30-2");
-  EXPECT_EQ(std::vector<std::string>(events.end() - 2, events.end()),
-            (std::vector<std::string>{"stop s15-3", "stop s10-1"}));
 }
 
 // The nodes in the order given, then the barriers in byte order of their
