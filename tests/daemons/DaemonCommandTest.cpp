@@ -33,7 +33,6 @@ TEST(DaemonCommandTest, BudgetAndOutcomes) {
            {{}, true, 1, timedOut, 1000000},
            {{}, true, 0, timedOut, 0},
            {{running, {42, 0, SIGKILL}}, false, 0, failed + " with signal: 9", 10000},
-           {{{42, 0, W_STOPCODE(SIGSTOP)}}, false, 0, failed + " <unknown_error>", 0},
            {{{-1, ECHILD, 0}}, false, 0, failed + " <unknown_error>", 0},
            {{eintr, eintr, {42, 0, W_EXITCODE(0, 0)}}, true, 0, "", 0}}) {
     FakeSpawner spawner;

@@ -62,14 +62,11 @@ TEST(CommandLine, BadCombinationsAndHelpEndTheRun) {
 
 TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
   Parsed p = Parse({"--plugin=x,,y", "--plugin=x", "--plugin-flags=a,b", "--plugin-flags=c",
-                    "--run-once=a", "--run-once= b", "--disable-plugins=d,e",
-                    "--interactive-mode-requires=r"});
+                    "--run-once=a", "--run-once= b"});
   EXPECT_EQ(p.outcome, Outcome::Run);
   EXPECT_EQ(p.selections.pluginNames, (Strings{"x", "y", "x"}));
   EXPECT_EQ(p.selections.pluginFlags, (Set{"c"}));
   EXPECT_EQ(p.selections.runOnceKeys, (Set{"a", " b"}));
-  EXPECT_EQ(p.options.disabledPlugins, (Strings{"d", "e"}));
-  EXPECT_EQ(p.options.interactiveModeRequires, (Strings{"r"}));
   // The later of --parallel and --interactive wins.
   EXPECT_FALSE(Parse({"--parallel", "--interactive"}).options.parallel);
   EXPECT_FALSE(Parse({"--interactive", "--parallel"}).options.interactive);
@@ -95,10 +92,5 @@ TEST(CommandLine, ValuesConvertOrAreIgnored) {
   for (const char* bad : {"", "abc", "1x", "86401", "99999999999"})
     EXPECT_EQ(Parse({std::string("--plugin-timeout=") + bad, "--help"}).outcome,
               Outcome::ExitFailure) << bad;
-  EXPECT_FALSE(Parse({"--dump-dependency-tree"}).selections.dumpPath);
-  EXPECT_EQ(Parse({"--dump-dependency-tree=g.dot"}).selections.dumpPath.value_or(""), "g.dot");
-  EXPECT_FALSE(Parse({"--daemon", "--method=start"}).options.daemonWait);
   EXPECT_FALSE(Parse({"--daemon=WAIT", "--method=start"}).options.daemonWait);
-  Parsed wait = Parse({"--daemon=wait", "--method=stop"});
-  EXPECT_TRUE(wait.options.daemonWait && wait.selections.stop && wait.outcome == Outcome::Run);
 }
