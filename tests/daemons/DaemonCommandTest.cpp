@@ -17,7 +17,6 @@ using testing_support::FakeSpawner;
 
 TEST(DaemonCommandTest, BudgetAndOutcomes) {
   EXPECT_EQ(71u, DaemonCommand::TickBudget(true, 4294968));  // 32-bit wrap
-  EXPECT_EQ((std::vector<std::string>{"/x", "1", "2"}), DaemonCommand::SplitWords(" /x  1 \t 2 "));
   const std::string failed = "Execution of command: /etc/init.d/x start failed";
   const std::string timedOut = "Execution of command: '/etc/init.d/x start' timed out.";
   const FakeSpawner::Outcome running{0, 0, 0}, eintr{-1, EINTR, 0};

@@ -88,8 +88,6 @@ TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBac
   EXPECT_EQ(4u, boot->skippedLines);
   const ProfilingRecord& read = boot->record;
   ASSERT_EQ(2u, read.entries.size());
-  EXPECT_EQ("never", read.entries[1].name);
-  EXPECT_EQ(record.end.tv_usec, read.end.tv_usec);
   EXPECT_TRUE(read.parallel && read.randomize && !read.verbose);
   EXPECT_EQ(-17, read.randomSeed);
   std::istringstream none("garbage\n");

@@ -154,7 +154,6 @@ class ScriptedConsole : public kickstand::Console {
 
 TEST(InteractivePromptTest, EndOfInputExecutesAndOnlyReadModesAreWrittenBack) {
   ScriptedConsole console;
-  console.options.interactive = true;
   console.modesReadable = false;
   EXPECT_EQ(InteractivePrompt::Proceed, console.Step("a", "x"));
   EXPECT_EQ("current plugin: \033[36ma\n" + kQuestion + "\033[?25h" + kExecuted + "\n",
