@@ -18,8 +18,10 @@ struct Result {
   std::string out, err;
 };
 
-/// kickstand-analyze in this process, on a host with one processor.
+/// kickstand-analyze in this process, on a host with one processor, with
+/// the plugin directory of the fixed boot (a later option overrides it).
 Result Analyze(std::vector<std::string> args) {
+  args.insert(args.begin(), "--plugin-directory=" + ScratchRoot() + "/plugins");
   std::vector<char*> argv{const_cast<char*>("kickstand-analyze")};
   for (std::string& arg : args) argv.push_back(&arg[0]);
   argv.push_back(nullptr);
@@ -75,7 +77,6 @@ const char kChainHeader[] = "The time after @ is when the plugin started, counte
 // Every error is one line on standard error, then the usage.
 TEST(AnalyzeRun, AnswersAboutAFixedBootExactlyAndRefusesBadRequestsInOneLine) {
   WriteHost();
-  const std::string plugins = "--plugin-directory=" + ScratchRoot() + "/plugins";
   const std::string log = ScratchRoot() + "/var/log/sysboot.log";
   const std::string skipped = "kickstand-analyze: skipped 1 unparseable line of " + log + "\n";
   const std::string usage = Analyze({"--help"}).out;
@@ -120,12 +121,10 @@ TEST(AnalyzeRun, AnswersAboutAFixedBootExactlyAndRefusesBadRequestsInOneLine) {
       {{}, {1, "", "kickstand-analyze: no command given\n" + usage}},
   };
   for (const auto& [args, expected] : cases) {
-    std::vector<std::string> line{plugins};
-    line.insert(line.end(), args.begin(), args.end());
-    Result result = Analyze(line);
-    EXPECT_EQ(expected.status, result.status) << line.back();
-    EXPECT_EQ(expected.out, result.out) << line.back();
-    EXPECT_EQ(expected.err, result.err) << line.back();
+    Result result = Analyze(args);
+    EXPECT_EQ(expected.status, result.status) << testing::PrintToString(args);
+    EXPECT_EQ(expected.out, result.out) << testing::PrintToString(args);
+    EXPECT_EQ(expected.err, result.err) << testing::PrintToString(args);
   }
   EXPECT_EQ(0u, usage.find("Usage: kickstand-analyze [OPTION]... COMMAND [PLUGIN]\n"));
   Result help = Analyze({"critical-chain", "--help"});

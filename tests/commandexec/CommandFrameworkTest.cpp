@@ -58,7 +58,6 @@ std::string Description(const std::string& path, const std::string& parameters =
 }
 
 TEST(CommandFramework, SkipsUnusableDescriptionsAndRunsTheRest) {
-  boost::filesystem::remove_all(Host("/framework"));
   const std::string bin = Host("/framework/bin/"), commands = Host("/framework/commands/");
   WriteScratchFile("/framework/bin/record", "#!/bin/sh\necho \"$# $*\" > " + Host("/framework/args"), 0755);
   // Dies only if the executor's ignored SIGPIPE is back to its default.

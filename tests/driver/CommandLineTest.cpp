@@ -32,7 +32,6 @@ Parsed Parse(std::vector<std::string> args) {
   return {outcome, options, selections};
 }
 
-using Strings = std::list<std::string>;
 using Set = std::set<std::string>;
 
 }  // namespace
@@ -56,15 +55,14 @@ TEST(CommandLine, BadCombinationsAndHelpEndTheRun) {
   for (const auto& [args, outcome] : cases)
     EXPECT_EQ(Parse(args).outcome, outcome) << args.back();
   Parsed p = Parse({"--verbose", "--help", "--trace"});
-  EXPECT_TRUE(p.options.verbose);
-  EXPECT_FALSE(p.options.trace);
+  EXPECT_TRUE(p.options.verbose && !p.options.trace);
 }
 
 TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
   Parsed p = Parse({"--plugin=x,,y", "--plugin=x", "--plugin-flags=a,b", "--plugin-flags=c",
                     "--run-once=a", "--run-once= b"});
   EXPECT_EQ(p.outcome, Outcome::Run);
-  EXPECT_EQ(p.selections.pluginNames, (Strings{"x", "y", "x"}));
+  EXPECT_EQ(p.selections.pluginNames, (std::list<std::string>{"x", "y", "x"}));
   EXPECT_EQ(p.selections.pluginFlags, (Set{"c"}));
   EXPECT_EQ(p.selections.runOnceKeys, (Set{"a", " b"}));
   // The later of --parallel and --interactive wins.

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <sstream>
 #include <gtest/gtest.h>
 
@@ -86,10 +85,9 @@ TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBac
   ASSERT_TRUE(boot);
   EXPECT_EQ(73000000u, boot->kernelMicroseconds);
   EXPECT_EQ(4u, boot->skippedLines);
-  const ProfilingRecord& read = boot->record;
-  ASSERT_EQ(2u, read.entries.size());
-  EXPECT_TRUE(read.parallel && read.randomize && !read.verbose);
-  EXPECT_EQ(-17, read.randomSeed);
+  ASSERT_EQ(2u, boot->record.entries.size());
+  EXPECT_TRUE(boot->record.parallel && boot->record.randomize && !boot->record.verbose);
+  EXPECT_EQ(-17, boot->record.randomSeed);
   std::istringstream none("garbage\n");
   EXPECT_FALSE(ProfilingLog::ReadLastBoot(none));
 }
@@ -99,17 +97,14 @@ TEST(ProfilingLogTest, AFreshLogThenADaemonSectionAreWrittenWholeInUtcAndReadBac
 TEST(ProfilingLogRun, BootsReplaceTheLogDaemonRunsAppendInvokeRunsLeaveIt) {
   HostTree tree;
   tree.Write("/etc/halvex/kickstand/debug.conf", "p1: :b1:true\np2:b1:b2:true\np3:b2: :true\n");
-  auto lastBoot = [&] {
-    std::ifstream file(tree.Path(kLog));
-    return ProfilingLog::ReadLastBoot(file);
-  };
   tree.Run({"--randomize=17"});
   tree.Run({"--daemon", "--method=start"});
   std::string log = tree.Read(kLog);
   tree.Run({"--invoke", "--method=start", "--plugin=p1"});
   EXPECT_EQ(log, tree.Read(kLog));
   EXPECT_EQ(20u, tree.ReadLines(kLog).size());
-  auto boot = lastBoot();
+  std::istringstream text(log);
+  auto boot = ProfilingLog::ReadLastBoot(text);
   ASSERT_TRUE(boot && boot->record.entries.size() == 3 && boot->skippedLines == 0) << log;
   std::vector<timeval> times{boot->record.start};
   for (const auto& entry : boot->record.entries)
@@ -120,7 +115,8 @@ TEST(ProfilingLogRun, BootsReplaceTheLogDaemonRunsAppendInvokeRunsLeaveIt) {
   EXPECT_EQ(17, boot->record.randomSeed);
 
   tree.Run({"--init", "--dump-dependency-tree"});
-  boot = lastBoot();
+  std::istringstream dumped(tree.Read(kLog));
+  boot = ProfilingLog::ReadLastBoot(dumped);
   ASSERT_TRUE(boot && boot->record.entries.size() == 3);
   for (const auto& entry : boot->record.entries)
     EXPECT_TRUE(entry.start.tv_sec == 0 && entry.end.tv_sec == 0) << entry.name;

@@ -27,7 +27,6 @@ namespace {
 using kickstand::CycleBreaker;
 using kickstand::InitBarrier;
 using kickstand::Node;
-using kickstand::PriorityBarrier;
 
 /// A node whose start and stop add its name to the test's events, under the
 /// global lock, which a worker leaves while a node runs. An optional action
@@ -180,7 +179,7 @@ TEST_F(GraphTest, TheLowestClassThenTheLongestChainInNodesOrInTimeGoesFirst) {
     for (auto [name, priority] : {std::pair{"s10", 10u}, {"t10", 10u}, {"s20", 20u}}) {
       Node* member = Add(name, 3);
       kickstand::ScopedLock lock;
-      PriorityBarrier::Get(*graph_, priority)->AddMember(member);
+      kickstand::PriorityBarrier::Get(*graph_, priority)->AddMember(member);
     }
     kickstand::TimeChains chains(Nodes(), [&](const Node& node) { return own.at(node.Name()); });
     StartAll(0, false, 1, inTime ? &chains : nullptr);
