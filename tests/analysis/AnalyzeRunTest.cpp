@@ -1,5 +1,6 @@
 #include "analysis/AnalyzeRun.h"
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,8 +18,10 @@ struct Result {
   std::string out, err;
 };
 
-/// kickstand-analyze in this process, on a host with one processor.
+/// kickstand-analyze in this process, on a host with one processor, with
+/// the plugin directory of the fixed boot (a later option overrides it).
 Result Analyze(std::vector<std::string> args) {
+  args.insert(args.begin(), "--plugin-directory=" + ScratchRoot() + "/plugins");
   std::vector<char*> argv{const_cast<char*>("kickstand-analyze")};
   for (std::string& arg : args) argv.push_back(&arg[0]);
   argv.push_back(nullptr);
@@ -39,8 +42,9 @@ std::string Entry(const std::string& from, const std::string& to, const std::str
 
 // storage (JSON) and network run on the two workers; clock is ready at
 // once but waits for one until network ends, firewall (network's) until
-// clock ends; welcome needs services and the time clock provides.
-void WriteBoot() {
+// clock ends; welcome needs services and the time clock provides. The
+// broken tree beside it has a cycle, a missing provider and a bad file.
+void WriteHost() {
   WriteScratchFile("/plugins/storage.json", Json("", R"("storage")"));
   WriteScratchFile("/etc/halvex/kickstand/debug.conf",
                    "network: :network:true\nclock: :time:true\n"
@@ -60,110 +64,76 @@ void WriteBoot() {
                    "Kickstand plugin network activation failed: an older boot\n"
                    "Kickstand plugin network activated.\n"
                    "Kickstand plugin firewall activation failed: exit status 1\n");
-}
-
-const char kChainHeader[] = "The time after @ is when the plugin started, counted from "
-                            "kickstand's start; the time after + is how long it ran.\n";
-
-TEST(AnalyzeRun, AnswersAboutAFixedBootExactly) {
-  ScratchRoot();
-  WriteBoot();
-  const std::string plugins = "--plugin-directory=" + ScratchRoot() + "/plugins";
-  const std::string skipped =
-      "kickstand-analyze: skipped 1 unparseable line of " + ScratchRoot() + "/var/log/sysboot.log\n";
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string out, err;
-  };
-  const Case cases[] = {
-      {{"time"}, 0,
-       "Boot: kernel 2.785s + plugins 4.069s = 6.854s (6 plugins, 1 failed, 2 workers)\n", skipped},
-      {{"blame"}, 0,
-       "  3.048s storage\n"
-       "  1.010s services\n"
-       "  1.000s network\n"
-       "  0.200s clock (waited 1.002s for a worker)\n"
-       "  0.100s firewall (failed) (waited 0.202s for a worker)\n"
-       "  0.002s welcome (waited 0.008s for a worker)\n", skipped},
-      {{"critical-chain"}, 0,
-       std::string(kChainHeader) + "welcome @4.070s +0.002s (0.008s after services)\n"
-                                   "\u2514\u2500services @3.052s +1.010s\n"
-                                   "  \u2514\u2500storage @0.003s +3.048s\n", skipped},
-      {{"critical-chain", "firewall"}, 0,
-       std::string(kChainHeader) + "firewall @1.206s +0.100s (failed) (0.202s after network)\n"
-                                   "\u2514\u2500network @0.004s +1.000s\n", skipped},
-      // Without the debug plugins in the graph their waits are unknown.
-      {{"--plugin=storage.json", "blame"}, 0,
-       "  3.048s storage\n  1.010s services\n  1.000s network\n  0.200s clock\n"
-       "  0.100s firewall (failed)\n  0.002s welcome\n",
-       skipped + "kickstand-analyze: not in the graph (the plugin tree changed since the "
-                 "boot?): network, clock, firewall, services, welcome\n"},
-      {{"critical-chain", "absent"}, 1, "",
-       skipped + "kickstand-analyze: absent did not run in the last boot\n"},
-      {{"verify"}, 0, "no problems found\n", ""},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = c.args;
-    args.push_back(plugins);
-    Result result = Analyze(args);
-    EXPECT_EQ(c.status, result.status) << c.args.back();
-    EXPECT_EQ(c.out, result.out) << c.args.back();
-    EXPECT_EQ(c.err, result.err) << c.args.back();
-  }
-}
-
-TEST(AnalyzeRun, RefusesBadCommandLinesAndMissingLogsInOneLine) {
-  ScratchRoot();
-  WriteScratchFile("/etc/halvex/kickstand/debug.conf", "");
-  const std::string log = ScratchRoot() + "/var/log/sysboot.log";
-  struct Case {
-    std::vector<std::string> args;
-    std::string err;
-  };
-  const Case cases[] = {
-      {{"bogus"}, "kickstand-analyze: unknown command 'bogus'\nUsage: "},
-      {{"--bogus", "time"}, "kickstand-analyze: unknown option '--bogus'\nUsage: "},
-      {{"-x", "time"}, "kickstand-analyze: unknown option '-x'\nUsage: "},
-      {{"time", "--plugin"}, "kickstand-analyze: option '--plugin' needs a value\nUsage: "},
-      {{"blame", "extra"}, "kickstand-analyze: unexpected argument 'extra'\nUsage: "},
-      {{}, "kickstand-analyze: no command given\nUsage: "},
-      {{"time"}, "kickstand-analyze: no boot recorded in " + log + "\n"},
-  };
-  remove(log.c_str());
-  for (const Case& c : cases) {
-    Result result = Analyze(c.args);
-    EXPECT_EQ(1, result.status) << c.err;
-    EXPECT_EQ("", result.out) << c.err;
-    EXPECT_EQ(c.err, result.err.substr(0, c.err.size())) << c.err;
-  }
-  Result help = Analyze({"critical-chain", "--help"});
-  EXPECT_EQ(0, help.status);
-  EXPECT_EQ(0u, help.out.find("Usage: kickstand-analyze [OPTION]... critical-chain [PLUGIN]\n"));
-}
-
-TEST(AnalyzeRun, VerifyFindsWhatABootWouldReport) {
-  ScratchRoot();
-  WriteScratchFile("/etc/halvex/kickstand/debug.conf", "");
   WriteScratchFile("/broken/a.json", Json(R"("x")", R"("y")"));
   WriteScratchFile("/broken/b.json", Json(R"("y")", R"("x")"));
   WriteScratchFile("/broken/c.json", Json(R"("ghost")", ""));
   WriteScratchFile("/broken/bad.json", "{\"metadata\": ");
   WriteScratchFile("/broken/denied.json", Json(R"("nobody")", ""));  // kept out: never checked
-  Result result = Analyze({"verify", "--plugin=a.json,b.json,c.json,bad.json,denied.json",
-                           "--disable-plugins=denied",
-                           "--plugin-directory=" + ScratchRoot() + "/broken"});
-  EXPECT_EQ(1, result.status);
-  std::istringstream lines(result.out);
-  std::string broken, cycle, missing, more;
-  std::getline(lines, broken), std::getline(lines, cycle), std::getline(lines, missing);
-  EXPECT_EQ(0u, broken.find("exception occurred whilst loading plugin bad.json: plugin `" +
-                            ScratchRoot() + "/broken/bad.json' is invalid: ")) << broken;
-  EXPECT_EQ("Kickstand dependency error: dependency cycle \"a\" -> \"x\" -> \"b\" -> \"y\" -> "
-            "\"a\"; ignoring the dependency of \"b\" on \"y\"", cycle);
-  EXPECT_EQ("Kickstand dependency error: Initialization barrier \"ghost\" is not provided by any "
-            "plugin but the following plugins require it: \"c\"", missing);
-  EXPECT_FALSE(std::getline(lines, more)) << more;
+}
+
+const char kChainHeader[] = "The time after @ is when the plugin started, counted from "
+                            "kickstand's start; the time after + is how long it ran.\n";
+
+// Every error is one line on standard error, then the usage.
+TEST(AnalyzeRun, AnswersAboutAFixedBootExactlyAndRefusesBadRequestsInOneLine) {
+  WriteHost();
+  const std::string log = ScratchRoot() + "/var/log/sysboot.log";
+  const std::string skipped = "kickstand-analyze: skipped 1 unparseable line of " + log + "\n";
+  const std::string usage = Analyze({"--help"}).out;
+  const std::pair<std::vector<std::string>, Result> cases[] = {
+      {{"time"}, {0,
+       "Boot: kernel 2.785s + plugins 4.069s = 6.854s (6 plugins, 1 failed, 2 workers)\n", skipped}},
+      {{"blame"}, {0,
+       "  3.048s storage\n"
+       "  1.010s services\n"
+       "  1.000s network\n"
+       "  0.200s clock (waited 1.002s for a worker)\n"
+       "  0.100s firewall (failed) (waited 0.202s for a worker)\n"
+       "  0.002s welcome (waited 0.008s for a worker)\n", skipped}},
+      {{"critical-chain"}, {0,
+       std::string(kChainHeader) + "welcome @4.070s +0.002s (0.008s after services)\n"
+                                   "\u2514\u2500services @3.052s +1.010s\n"
+                                   "  \u2514\u2500storage @0.003s +3.048s\n", skipped}},
+      {{"critical-chain", "firewall"}, {0,
+       std::string(kChainHeader) + "firewall @1.206s +0.100s (failed) (0.202s after network)\n"
+                                   "\u2514\u2500network @0.004s +1.000s\n", skipped}},
+      // Without the debug plugins in the graph their waits are unknown.
+      {{"--plugin=storage.json", "blame"}, {0,
+       "  3.048s storage\n  1.010s services\n  1.000s network\n  0.200s clock\n"
+       "  0.100s firewall (failed)\n  0.002s welcome\n",
+       skipped + "kickstand-analyze: not in the graph (the plugin tree changed since the "
+                 "boot?): network, clock, firewall, services, welcome\n"}},
+      {{"critical-chain", "absent"}, {1, "",
+       skipped + "kickstand-analyze: absent did not run in the last boot\n"}},
+      {{"verify", "--plugin=a.json,b.json,c.json,bad.json,denied.json", "--disable-plugins=denied",
+        "--plugin-directory=" + ScratchRoot() + "/broken"}, {1,
+       "exception occurred whilst loading plugin bad.json: plugin `" + ScratchRoot() +
+           "/broken/bad.json' is invalid: plugin root is not an object\n"
+           "Kickstand dependency error: dependency cycle \"a\" -> \"x\" -> \"b\" -> \"y\" -> "
+           "\"a\"; ignoring the dependency of \"b\" on \"y\"\n"
+           "Kickstand dependency error: Initialization barrier \"ghost\" is not provided by "
+           "any plugin but the following plugins require it: \"c\"\n", ""}},
+      {{"bogus"}, {1, "", "kickstand-analyze: unknown command 'bogus'\n" + usage}},
+      {{"--bogus", "time"}, {1, "", "kickstand-analyze: unknown option '--bogus'\n" + usage}},
+      {{"-x", "time"}, {1, "", "kickstand-analyze: unknown option '-x'\n" + usage}},
+      {{"time", "--plugin"}, {1, "", "kickstand-analyze: option '--plugin' needs a value\n" + usage}},
+      {{"blame", "extra"}, {1, "", "kickstand-analyze: unexpected argument 'extra'\n" + usage}},
+      {{}, {1, "", "kickstand-analyze: no command given\n" + usage}},
+  };
+  for (const auto& [args, expected] : cases) {
+    Result result = Analyze(args);
+    EXPECT_EQ(expected.status, result.status) << testing::PrintToString(args);
+    EXPECT_EQ(expected.out, result.out) << testing::PrintToString(args);
+    EXPECT_EQ(expected.err, result.err) << testing::PrintToString(args);
+  }
+  EXPECT_EQ(0u, usage.find("Usage: kickstand-analyze [OPTION]... COMMAND [PLUGIN]\n"));
+  Result help = Analyze({"critical-chain", "--help"});
+  EXPECT_EQ(0, help.status);
+  EXPECT_EQ(0u, help.out.find("Usage: kickstand-analyze [OPTION]... critical-chain [PLUGIN]\n"));
+  remove(log.c_str());
+  Result none = Analyze({"time"});
+  EXPECT_EQ(1, none.status);
+  EXPECT_EQ("kickstand-analyze: no boot recorded in " + log + "\n", none.err);
 }
 
 }  // namespace

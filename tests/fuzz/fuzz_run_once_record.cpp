@@ -2,7 +2,6 @@
 // chooses whether the rest goes through the gzip decompressor, as a file
 // on disk does, or is the decompressed text itself.
 #include <set>
-#include <sstream>
 #include <string>
 #include <boost/iostreams/device/array.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
@@ -15,16 +14,11 @@ namespace io = boost::iostreams;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0)
     return 0;
-  const char* bytes = reinterpret_cast<const char*>(data) + 1;
-  std::set<std::string> keys;
-  if (data[0] & 1) {
-    io::filtering_istream in;
+  io::filtering_istream in;
+  if (data[0] & 1)
     in.push(io::gzip_decompressor());
-    in.push(io::array_source(bytes, size - 1));
-    kickstand::RunOnceRecord::ReadKeys(in, keys);
-  } else {
-    std::istringstream in(std::string(bytes, size - 1));
-    kickstand::RunOnceRecord::ReadKeys(in, keys);
-  }
+  in.push(io::array_source(reinterpret_cast<const char*>(data) + 1, size - 1));
+  std::set<std::string> keys;
+  kickstand::RunOnceRecord::ReadKeys(in, keys);
   return 0;
 }
