@@ -3,11 +3,16 @@
 # installs the native executor and the demo's native plugins into it, runs
 # `kickstand --init --parallel` against it, shows what happened and where
 # the boot's time went (kickstand-analyze), and leaves boot.svg beside the logs.
+# The tree is /tmp/kickstand-demo-UID, short enough for the control socket's
+# address wherever the clone lives, and replaced by each demo, so it stays to
+# be looked at without piling up.
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$build" && pwd)
-root=$(mktemp -d /tmp/kickstand-demo.XXXXXX)
+root=/tmp/kickstand-demo-$(id -u)
+rm -rf "$root"
+mkdir "$root"
 
 cp -a "$here/examples/host/." "$root/"
 mkdir -p "$root/usr/lib/halvex/kickstand" "$root/usr/libexec/kickstand/plugins" "$root/bootbank"
@@ -35,3 +40,4 @@ echo; echo "== kickstand-analyze blame"; analyze blame
 echo; echo "== kickstand-analyze critical-chain"; analyze critical-chain
 analyze plot > "$root/var/log/boot.svg"
 echo; echo "All logs of this boot are in $root/var/log, the timeline in $root/var/log/boot.svg"
+exit "$status"
