@@ -4,15 +4,12 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <boost/filesystem.hpp>
@@ -69,16 +66,6 @@ bool EnvironmentNames(pid_t pid, const std::string& entry) {
   while (std::getline(file, variable, '\0'))
     if (variable == entry) return true;
   return false;
-}
-
-void SendStop(const std::string& socketPath) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-    (void)!write(fd, "stop", 4);
-  close(fd);
 }
 
 }  // namespace
@@ -200,7 +187,6 @@ std::vector<pid_t> HostTree::Processes() const {
 }
 
 void HostTree::KillLeftovers() const {
-  SendStop(Path("/var/run/halvex/kickstandExecutor.sock"));
   for (pid_t pid : Processes())
     kill(pid, SIGKILL);
 }
