@@ -9,7 +9,6 @@
 
 using testing_support::HostTree;
 using testing_support::RunResult;
-using testing_support::SplitLines;
 
 namespace {
 
@@ -105,15 +104,10 @@ TEST(BootRun, InitRunsBothInitProgramsAndToleratesStoreFailure) {
   EXPECT_EQ(tree.ReadLines("/marks").size(), 2u);
 }
 
+// The frame itself is the graph tests'; the daemon run's dump goes to
+// standard output.
 TEST(BootRun, DumpOfEmptyGraphIsTheFrame) {
   HostTree tree;
-  RunResult out = tree.Run({"--dump-dependency-tree"});
-  EXPECT_EQ(out.status, 0);
-  std::vector<std::string> frame;
-  for (const std::string& line : SplitLines(out.out))
-    if (line == "digraph g {" || line == "}") frame.push_back(line);
-  EXPECT_EQ(frame, (std::vector<std::string>{"digraph g {", "}"}));
-
   RunResult file = tree.Run({"--dump-dependency-tree=" + tree.Path("/graph.dot")});
   EXPECT_EQ(file.status, 0);
   EXPECT_EQ(tree.Read("/graph.dot"), "digraph g {\n}\n");
