@@ -84,26 +84,6 @@ TEST(BootRun, MissingPluginDirectoryFailsTheRun) {
   }
 }
 
-TEST(BootRun, InitRunsBothInitProgramsAndToleratesStoreFailure) {
-  HostTree tree;
-  std::string marks = tree.Path("/marks");
-  tree.WriteScript("/usr/lib/halvex/ozsyslog/bin/ozsyslogd", "echo \"ozsyslogd $*\" >> " + marks);
-  tree.WriteScript("/etc/init.d/evtd", "echo \"evtd $*\" >> " + marks);
-  boost::filesystem::create_directories(tree.Path("/var/lib/configstore/end-autoconf"));
-  RunResult run = tree.Run({"--init"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(tree.ReadLines("/marks"), (std::vector<std::string>{"ozsyslogd -i", "evtd start"}));
-  bool logged = false;
-  for (const std::string& line : run.LogLines())
-    logged |= line.rfind("error: Failed to disable autoconf: " +
-                         tree.Path("/var/lib/configstore/end-autoconf") + ": ", 0) == 0;
-  EXPECT_TRUE(logged) << run.out;
-  EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
-
-  tree.Run({});
-  EXPECT_EQ(tree.ReadLines("/marks").size(), 2u);
-}
-
 // The frame itself is the graph tests'; the daemon run's dump goes to
 // standard output.
 TEST(BootRun, DumpOfEmptyGraphIsTheFrame) {
