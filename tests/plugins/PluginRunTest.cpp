@@ -193,7 +193,8 @@ TEST(PluginRunTest, CommandsOfParallelPluginsOverlapAndSerialOnesCannot) {
 }
 
 // With a time limit, a plugin of each kind whose work hangs is ended with
-// everything it started and fails as timed out; what waits for it runs.
+// everything it started and fails as timed out (its kernel log line and
+// alert are the activation tests'); what waits for it runs.
 TEST(PluginRunTest, HangingPluginsAreEndedAtTheirTimeLimit) {
   HostTree tree;
   InstallCommand(tree, "hang", "sleep 600", "[]");
@@ -205,12 +206,8 @@ TEST(PluginRunTest, HangingPluginsAreEndedAtTheirTimeLimit) {
                          "after:app,up,dbg: :" + Append("after") + "\n");
   RunResult run = tree.Run({"--parallel", "--plugin-timeout=1"}, 4);
   EXPECT_FALSE(run.timedOut);
-  std::string kernel = tree.Read("/var/log/kernel.log"), alerts = tree.Read("/var/log/alerts.log");
-  for (std::string name : {"d", "j", "n"}) {
+  for (std::string name : {"d", "j", "n"})
     EXPECT_TRUE(run.Logged("error: plugin " + name + " timed out after 1 s")) << run.out;
-    EXPECT_NE(std::string::npos, kernel.find(name + " activation failed: timed out after 1 s\n"));
-    EXPECT_NE(std::string::npos, alerts.find("plugin " + name + " timed out after 1 s\n"));
-  }
   EXPECT_EQ(Lines{"after"}, tree.ReadLines("/var/log/order.log"));
   for (int wait = 0; wait < 100 && !tree.Processes().empty(); ++wait)
     usleep(10000);  // the command executor's own end follows the run's

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
@@ -128,9 +129,7 @@ void HostTree::WriteScript(const std::string& hostPath, const std::string& body)
 
 std::string HostTree::Read(const std::string& hostPath) const {
   std::ifstream file(Path(hostPath), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool HostTree::Exists(const std::string& hostPath) const {
