@@ -48,10 +48,10 @@ bool Collect(int outFd, int errFd, RunResult& result,
 }
 
 [[noreturn]] void ExecKickstand(const std::string& root, const std::vector<std::string>& args,
-                                const std::string& cwd, int outFd, int errFd, int inFd = -1) {
+                                const std::string& cwd, int outFd, int errFd) {
   dup2(outFd, 1);
   dup2(errFd, 2);
-  dup2(inFd >= 0 ? inFd : open("/dev/null", O_RDONLY), 0);
+  dup2(open("/dev/null", O_RDONLY), 0);
   setenv("KICKSTAND_ROOT", root.c_str(), 1);
   if (chdir(cwd.c_str()) != 0) _exit(126);
   std::vector<char*> argv{const_cast<char*>(KICKSTAND_BINARY)};
@@ -162,13 +162,6 @@ RunResult HostTree::Run(const std::vector<std::string>& args, int timeoutSeconds
   close(outPipe[0]);
   close(errPipe[0]);
   return result;
-}
-
-pid_t HostTree::Start(const std::vector<std::string>& args, int fd) const {
-  pid_t child = fork();
-  if (child == 0)
-    ExecKickstand(root_, args, "/", fd, fd, fd);
-  return child;
 }
 
 std::vector<pid_t> HostTree::Processes() const {
