@@ -149,16 +149,3 @@ TEST(Activation, ASignalEndsTheWorkRunningAndNoPluginStartsAfterIt) {
     EXPECT_EQ(0, later.StartTime().tv_sec);
   }
 }
-
-// The host profile decision is made once per process; this run of the
-// program finds only the compressed file.
-TEST(ActivationRun, CompressedHostProfileSelectsApplyHostProfile) {
-  testing_support::HostTree tree;
-  tree.Write("/etc/halvex/hostprofile.xml.gz", "x");
-  tree.Write("/usr/libexec/kickstand/plugins/hp.json",
-             R"({"metadata": {"version": 2, "requires": [], "provides": []},
-                 "operations": {"start": ["#start"], "apply_host_profile": []}})");
-  auto run = tree.Run({});
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_TRUE(run.Logged("info: executing host profile plugin: hp")) << run.out;
-}

@@ -151,15 +151,17 @@ TEST(PluginRunTest, EveryFileKindIsLoadedOrReported) {
               dump.out.find("phantom") == std::string::npos) << dump.out;
 }
 
+// A host profile, found compressed, makes "first" apply it rather than start.
 TEST(PluginRunTest, ActivatesInBarrierOrderAndAFailedCommandFailsItsPluginOnce) {
   HostTree tree;
   InstallRecordCommand(tree);
+  tree.Write("/etc/halvex/hostprofile.xml.gz", "x");
   tree.Write(kDebugConf, "c:b2:done:" + Append("c") + "\na: :b1:" + Append("a") + "\n\n" +
                              "b:b1:b2:" + Append("b") + "\n");
   tree.Write(kPlugins + "last.json", Json(R"("version": 1, "requires": ["done"], "provides": [])",
       R"("start": ["test nosuch", "test record --text=json", "test nosuch"])"));
-  tree.Write(kPlugins + "first.json", Json(R"("version": 1, "requires": [], "provides": ["b1"])",
-                                           R"("start": ["test record --text=first"])"));
+  tree.Write(kPlugins + "first.json", Json(R"("version": 2, "requires": [], "provides": ["b1"])",
+      R"("start": [], "apply_host_profile": ["test record --text=first"])"));
   RunResult run = tree.Run({"--parallel"});
   EXPECT_EQ(0, run.status) << run.out;
   Lines order = tree.ReadLines("/var/log/order.log");
