@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
-#include <sstream>
 #include <gtest/gtest.h>
 #include <boost/filesystem.hpp>
 
@@ -14,9 +14,7 @@ namespace {
 
 std::string UsageText() {
   std::ifstream file(std::string(KICKSTAND_TEST_SOURCE_DIR) + "/driver/usage.txt");
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 }  // namespace
