@@ -63,7 +63,7 @@ TEST(BootRun, TheWholeSequenceRunsAndACycleIsReportedAndBroken) {
             (std::vector<std::string>{"progress: Activating Kickstand Plugins", "status: "}));
 }
 
-TEST(BootRun, MissingPluginDirectoryFailsTheRun) {
+TEST(BootRun, MissingPluginDirectoryOrDumpFileFailsTheRun) {
   HostTree tree;
   tree.Write("/etc/halvex/kickstand/debug.conf", "d: : :/bin/true\n");
   // A missing directory is resolved against the directory the program was
@@ -79,17 +79,14 @@ TEST(BootRun, MissingPluginDirectoryFailsTheRun) {
     EXPECT_FALSE(tree.Exists("/var/log/kernel.log")) << directory;
     EXPECT_TRUE(tree.Exists("/var/lib/configstore/cleanup-boot-state"));
   }
-}
 
-// The frame itself is the graph tests'; the daemon run's dump goes to
-// standard output.
-TEST(BootRun, DumpOfEmptyGraphIsTheFrame) {
-  HostTree tree;
+  // A dump goes whole to its file (its frame is the graph tests', standard
+  // output the daemon run's); an unwritable one fails the run.
+  boost::filesystem::remove(tree.Path("/etc/halvex/kickstand/debug.conf"));
   RunResult file = tree.Run({"--dump-dependency-tree=" + tree.Path("/graph.dot")});
   EXPECT_EQ(file.status, 0);
   EXPECT_EQ(tree.Read("/graph.dot"), "digraph g {\n}\n");
   EXPECT_EQ(file.out.find("digraph"), std::string::npos);
-
   RunResult unwritable = tree.Run({"--dump-dependency-tree=" + tree.Path("/no/such/g.dot")});
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_EQ(unwritable.out.find("digraph"), std::string::npos);
