@@ -48,6 +48,18 @@ const std::string kActivated = "Kickstand plugin p activated.";
 const std::string kFailed = "Kickstand plugin p activation failed: ";
 const std::string kStart = "executing start plugin: p";
 
+/// What activating p logs: a JSON plugin running these start commands, or
+/// a debug plugin whose command sleeps.
+std::string ActivateP(testing_support::TestContext& test, bool json, const std::string& commands) {
+  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
+      "provides": []}, "operations": {"start": [)" + commands + "]}}");
+  kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
+  kickstand::JSONPlugin plugin(test.context, "p", testing_support::ScratchRoot() + "/j.json");
+  testing::internal::CaptureStderr();
+  (json ? static_cast<kickstand::Plugin&>(plugin) : debug).Activate();
+  return testing::internal::GetCapturedStderr();
+}
+
 }  // namespace
 
 TEST(Activation, EveryOutcomeOfTheStartOrAnInvokedMethodIsContained) {
@@ -98,8 +110,6 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
       {"start", {kRunning, kRunning, {42, 0, SIGKILL}}, {{42, SIGTERM}, {42, SIGKILL}}, {}},
       {"", {}, {}, {"a", "hang"}},
   };
-  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
-      "provides": []}, "operations": {"start": ["a", "hang", "c"]}})");
   for (const auto& c : cases) {
     testing_support::ClearScratchLogs();
     RunOptions options;
@@ -108,12 +118,8 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
     testing_support::TestContext test(options);
     test.hanging = "hang";
     test.spawner.outcomes = c.waits;
-    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
-    kickstand::JSONPlugin json(test.context, "p", testing_support::ScratchRoot() + "/j.json");
-    testing::internal::CaptureStderr();
-    (c.lines.empty() ? static_cast<kickstand::Plugin&>(debug) : json).Activate();
     EXPECT_EQ("executing start plugin: p\nplugin p timed out after 1 s\n",
-              testing::internal::GetCapturedStderr());
+              ActivateP(test, !c.lines.empty(), R"("a", "hang", "c")"));
     EXPECT_EQ(c.signals, test.spawner.signals);
     EXPECT_EQ(test.alerts, std::vector<std::string>{"Kickstand plugin p timed out after 1 s"});
     EXPECT_EQ(kFailed + "timed out after 1 s",
@@ -126,21 +132,15 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
 // later commands are not sent; it fails as interrupted, raising no alert, and
 // no plugin starts after it.
 TEST(Activation, ASignalEndsTheWorkRunningAndNoPluginStartsAfterIt) {
-  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
-      "provides": []}, "operations": {"start": ["a", "b"]}})");
   for (bool json : {false, true}) {
     testing_support::ClearScratchLogs();
     testing_support::TestContext test;
     test.interrupting = "a";
     test.spawner.onSpawn = [&] { test.interruption.Interrupt(SIGTERM); };
     test.spawner.outcomes = {{-1, ECONNRESET, 0}, {42, 0, SIGTERM}};
-    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
-    kickstand::JSONPlugin commands(test.context, "p", testing_support::ScratchRoot() + "/j.json");
     testing_support::TestPlugin later(test, "later");
-    testing::internal::CaptureStderr();
-    (json ? static_cast<kickstand::Plugin&>(commands) : debug).Activate();
+    EXPECT_EQ("executing start plugin: p\n", ActivateP(test, json, R"("a", "b")"));
     later.Activate();
-    EXPECT_EQ("executing start plugin: p\n", testing::internal::GetCapturedStderr());
     EXPECT_EQ(Signals(json ? 0 : 1, {42, SIGTERM}), test.spawner.signals);
     EXPECT_EQ(std::vector<std::string>(json ? 1 : 0, "a"), test.commandLines);
     EXPECT_EQ(std::vector<std::string>{}, test.alerts);
