@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/RunOptions.h"
-#include "graph/InitBarrier.h"
 #include "plugins/DebugPlugin.h"
 #include "plugins/JSONPlugin.h"
 #include "plugins/Plugin.h"
@@ -49,9 +48,21 @@ const std::string kActivated = "Kickstand plugin p activated.";
 const std::string kFailed = "Kickstand plugin p activation failed: ";
 const std::string kStart = "executing start plugin: p";
 
+/// What activating p logs: a JSON plugin running these start commands, or
+/// a debug plugin whose command sleeps.
+std::string ActivateP(testing_support::TestContext& test, bool json, const std::string& commands) {
+  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
+      "provides": []}, "operations": {"start": [)" + commands + "]}}");
+  kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
+  kickstand::JSONPlugin plugin(test.context, "p", testing_support::ScratchRoot() + "/j.json");
+  testing::internal::CaptureStderr();
+  (json ? static_cast<kickstand::Plugin&>(plugin) : debug).Activate();
+  return testing::internal::GetCapturedStderr();
+}
+
 }  // namespace
 
-TEST(Activation, EveryOutcomeOfTheStartOperationIsContained) {
+TEST(Activation, EveryOutcomeOfTheStartOrAnInvokedMethodIsContained) {
   for (const Case& c : std::vector<Case>{
            {"", false, false, nullptr, {kStart}, kActivated},
            {"", true, false, [] { throw std::runtime_error("boom"); },
@@ -64,12 +75,8 @@ TEST(Activation, EveryOutcomeOfTheStartOperationIsContained) {
             kFailed + "unknown exception"},
            {"", false, false, [] { throw kickstand::MethodFailedException("start", "p", "why"); },
             {kStart, "Method invocation failed: p->start() failed: why"},
-            kFailed + "p->start() failed: why"}})
-    Check(c);
-}
-
-TEST(Activation, InvokedMethodsReportFailuresAsMethodInvocationFailed) {
-  for (const Case& c : std::vector<Case>{
+            kFailed + "p->start() failed: why"},
+           // An invoked method's failures are all "Method invocation failed".
            {"restart", false, false, nullptr, {}, kActivated},
            {"apply_host_profile", false, true, nullptr, {"executing host profile plugin: p"},
             kActivated},
@@ -85,25 +92,6 @@ TEST(Activation, InvokedMethodsReportFailuresAsMethodInvocationFailed) {
             {kStart, "unknown exception whilst attempting to execute method 'start' on plugin 'p'"},
             kFailed + "Method invocation failed"}})
     Check(c);
-}
-
-TEST(Activation, AJSONPluginRunsEveryCommandLineAndFailsOnceForAnyFailure) {
-  testing_support::ScratchRoot();
-  testing_support::ClearScratchLogs();
-  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1,
-      "requires": ["net"], "provides": []}, "operations": {"start": ["a --x=1", "bad", "c"]}})");
-  testing_support::TestContext test;
-  test.failing = {"bad"};
-  kickstand::JSONPlugin plugin(test.context, "j", testing_support::ScratchRoot() + "/j.json");
-  EXPECT_EQ(plugin.Dependencies().at(0), kickstand::InitBarrier::Get(test.graph, "net", false));
-  testing::internal::CaptureStderr();
-  plugin.Activate();
-  const std::string failed = "j->start() failed: error while executing the cli";
-  EXPECT_EQ("executing start plugin: j\nfailed: bad\nMethod invocation failed: " + failed + "\n",
-            testing::internal::GetCapturedStderr());
-  EXPECT_EQ(test.commandLines, (std::vector<std::string>{"a --x=1", "bad", "c"}));
-  EXPECT_EQ("Activating Kickstand plugin j.\nKickstand plugin j activation failed: " + failed + "\n",
-            testing_support::ReadScratchFile("/var/log/kernel.log"));
 }
 
 // Past its deadline a plugin's child is ended (SIGKILL only when SIGTERM
@@ -122,8 +110,6 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
       {"start", {kRunning, kRunning, {42, 0, SIGKILL}}, {{42, SIGTERM}, {42, SIGKILL}}, {}},
       {"", {}, {}, {"a", "hang"}},
   };
-  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
-      "provides": []}, "operations": {"start": ["a", "hang", "c"]}})");
   for (const auto& c : cases) {
     testing_support::ClearScratchLogs();
     RunOptions options;
@@ -132,12 +118,8 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
     testing_support::TestContext test(options);
     test.hanging = "hang";
     test.spawner.outcomes = c.waits;
-    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
-    kickstand::JSONPlugin json(test.context, "p", testing_support::ScratchRoot() + "/j.json");
-    testing::internal::CaptureStderr();
-    (c.lines.empty() ? static_cast<kickstand::Plugin&>(debug) : json).Activate();
     EXPECT_EQ("executing start plugin: p\nplugin p timed out after 1 s\n",
-              testing::internal::GetCapturedStderr());
+              ActivateP(test, !c.lines.empty(), R"("a", "hang", "c")"));
     EXPECT_EQ(c.signals, test.spawner.signals);
     EXPECT_EQ(test.alerts, std::vector<std::string>{"Kickstand plugin p timed out after 1 s"});
     EXPECT_EQ(kFailed + "timed out after 1 s",
@@ -150,21 +132,15 @@ TEST(Activation, APluginStillRunningAtItsDeadlineIsEndedAndFailsAsTimedOut) {
 // later commands are not sent; it fails as interrupted, raising no alert, and
 // no plugin starts after it.
 TEST(Activation, ASignalEndsTheWorkRunningAndNoPluginStartsAfterIt) {
-  testing_support::WriteScratchFile("/j.json", R"({"metadata": {"version": 1, "requires": [],
-      "provides": []}, "operations": {"start": ["a", "b"]}})");
   for (bool json : {false, true}) {
     testing_support::ClearScratchLogs();
     testing_support::TestContext test;
     test.interrupting = "a";
     test.spawner.onSpawn = [&] { test.interruption.Interrupt(SIGTERM); };
     test.spawner.outcomes = {{-1, ECONNRESET, 0}, {42, 0, SIGTERM}};
-    kickstand::DebugPlugin debug(test.context, "p", {}, {}, "sleep 600");
-    kickstand::JSONPlugin commands(test.context, "p", testing_support::ScratchRoot() + "/j.json");
     testing_support::TestPlugin later(test, "later");
-    testing::internal::CaptureStderr();
-    (json ? static_cast<kickstand::Plugin&>(commands) : debug).Activate();
+    EXPECT_EQ("executing start plugin: p\n", ActivateP(test, json, R"("a", "b")"));
     later.Activate();
-    EXPECT_EQ("executing start plugin: p\n", testing::internal::GetCapturedStderr());
     EXPECT_EQ(Signals(json ? 0 : 1, {42, SIGTERM}), test.spawner.signals);
     EXPECT_EQ(std::vector<std::string>(json ? 1 : 0, "a"), test.commandLines);
     EXPECT_EQ(std::vector<std::string>{}, test.alerts);
@@ -172,17 +148,4 @@ TEST(Activation, ASignalEndsTheWorkRunningAndNoPluginStartsAfterIt) {
               testing_support::ReadScratchFile("/var/log/kernel.log"));
     EXPECT_EQ(0, later.StartTime().tv_sec);
   }
-}
-
-// The host profile decision is made once per process; this run of the
-// program finds only the compressed file.
-TEST(ActivationRun, CompressedHostProfileSelectsApplyHostProfile) {
-  testing_support::HostTree tree;
-  tree.Write("/etc/halvex/hostprofile.xml.gz", "x");
-  tree.Write("/usr/libexec/kickstand/plugins/hp.json",
-             R"({"metadata": {"version": 2, "requires": [], "provides": []},
-                 "operations": {"start": ["#start"], "apply_host_profile": []}})");
-  auto run = tree.Run({});
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_TRUE(run.Logged("info: executing host profile plugin: hp")) << run.out;
 }

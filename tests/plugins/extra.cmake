@@ -19,3 +19,9 @@ add_native_test_plugin(nometadata NO_METADATA)
 add_native_test_plugin(v9 VERSION=9)
 add_native_test_plugin(cxx VERSION=3)
 target_sources(native_cxx PRIVATE ${CMAKE_CURRENT_LIST_DIR}/cxx_runtime.cpp)
+
+# A console dialogue with a whole run on a pseudo-terminal.
+add_test(NAME InteractiveModeTest.EveryAnswerOnARealTerminal
+  COMMAND python3 ${CMAKE_CURRENT_LIST_DIR}/interactive_mode.py --kickstand $<TARGET_FILE:kickstand>)
+set_tests_properties(InteractiveModeTest.EveryAnswerOnARealTerminal PROPERTIES LABELS plugins
+  TIMEOUT 120)

@@ -4,15 +4,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <boost/filesystem.hpp>
@@ -50,10 +48,10 @@ bool Collect(int outFd, int errFd, RunResult& result,
 }
 
 [[noreturn]] void ExecKickstand(const std::string& root, const std::vector<std::string>& args,
-                                const std::string& cwd, int outFd, int errFd, int inFd = -1) {
+                                const std::string& cwd, int outFd, int errFd) {
   dup2(outFd, 1);
   dup2(errFd, 2);
-  dup2(inFd >= 0 ? inFd : open("/dev/null", O_RDONLY), 0);
+  dup2(open("/dev/null", O_RDONLY), 0);
   setenv("KICKSTAND_ROOT", root.c_str(), 1);
   if (chdir(cwd.c_str()) != 0) _exit(126);
   std::vector<char*> argv{const_cast<char*>(KICKSTAND_BINARY)};
@@ -69,16 +67,6 @@ bool EnvironmentNames(pid_t pid, const std::string& entry) {
   while (std::getline(file, variable, '\0'))
     if (variable == entry) return true;
   return false;
-}
-
-void SendStop(const std::string& socketPath) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-    (void)!write(fd, "stop", 4);
-  close(fd);
 }
 
 }  // namespace
@@ -141,9 +129,7 @@ void HostTree::WriteScript(const std::string& hostPath, const std::string& body)
 
 std::string HostTree::Read(const std::string& hostPath) const {
   std::ifstream file(Path(hostPath), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 bool HostTree::Exists(const std::string& hostPath) const {
@@ -178,13 +164,6 @@ RunResult HostTree::Run(const std::vector<std::string>& args, int timeoutSeconds
   return result;
 }
 
-pid_t HostTree::Start(const std::vector<std::string>& args, int fd) const {
-  pid_t child = fork();
-  if (child == 0)
-    ExecKickstand(root_, args, "/", fd, fd, fd);
-  return child;
-}
-
 std::vector<pid_t> HostTree::Processes() const {
   std::string entry = "KICKSTAND_ROOT=" + root_;
   std::vector<pid_t> found;
@@ -200,7 +179,6 @@ std::vector<pid_t> HostTree::Processes() const {
 }
 
 void HostTree::KillLeftovers() const {
-  SendStop(Path("/var/run/halvex/kickstandExecutor.sock"));
   for (pid_t pid : Processes())
     kill(pid, SIGKILL);
 }

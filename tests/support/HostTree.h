@@ -41,9 +41,6 @@ class HostTree {
   /// Runs build/kickstand with args; the run is killed after timeoutSeconds.
   RunResult Run(const std::vector<std::string>& args, int timeoutSeconds = 60,
                 const std::string& workingDirectory = "/") const;
-  /// Starts build/kickstand with args and all three standard streams on fd
-  /// (a terminal, say); the caller waits for it.
-  pid_t Start(const std::vector<std::string>& args, int fd) const;
   /// Live processes (other than this one) whose environment names this root.
   std::vector<pid_t> Processes() const;
   /// Ends those processes (a left command executor, a daemon script).
