@@ -4,29 +4,18 @@
 #include <set>
 #include <tuple>
 
+#include "core/RunOptions.h"
 #include "driver/ProfilingLog.h"
 #include "plugins/Plugin.h"
 
 namespace kickstand {
-namespace {
-
-int64_t Microseconds(const timeval& time) {
-  return static_cast<int64_t>(time.tv_sec) * 1000000 + time.tv_usec;
-}
-
-// A node the run never started (kept out, or already run once) is logged
-// with zero times.
-bool Ran(const ProfilingEntry& entry) { return Microseconds(entry.start) != 0; }
-
-}  // namespace
 
 BootTimeline::BootTimeline(const RecordedBoot& boot, const std::deque<Plugin*>& nodes,
                            const std::map<std::string, std::string>& failures,
                            unsigned processors)
     : kernel_(static_cast<int64_t>(boot.kernelMicroseconds)) {
   if (boot.record.parallel)
-    workers_ = static_cast<unsigned>(
-        std::min<size_t>(2 * static_cast<size_t>(processors), boot.record.entries.size()));
+    workers_ = RunOptions::ParallelThreadCount(processors, boot.record.entries.size());
   Join(boot, nodes, failures);
   FindReadyTimes();
 }
@@ -43,7 +32,7 @@ void BootTimeline::Join(const RecordedBoot& boot, const std::deque<Plugin*>& nod
     const Plugin* plugin = named.empty() ? nullptr : named.front();
     if (!named.empty())
       named.pop_front();
-    if (!Ran(entry))
+    if (!entry.Ran())
       continue;
     TimedPlugin row;
     row.name = entry.name;

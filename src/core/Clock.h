@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <sys/time.h>
 
 namespace kickstand {
@@ -18,5 +19,10 @@ class Clock {
   /// The system's clock, shared by the whole process.
   static const Clock& System();
 };
+
+/// A wall-clock time as one number, for differences and comparisons.
+inline int64_t Microseconds(const timeval& time) {
+  return static_cast<int64_t>(time.tv_sec) * 1000000 + time.tv_usec;
+}
 
 }  // namespace kickstand

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <list>
 #include <string>
@@ -21,6 +22,10 @@ class RunOptions {
   static RunOptions& Instance();
   /// Defaults, the seed being the current time (a test's own record).
   RunOptions();
+
+  /// The workers of a parallel run: two a processor, and no more than
+  /// there are nodes to run.
+  static uint32_t ParallelThreadCount(unsigned processors, size_t nodes);
 
   bool verbose = false;
   bool parallel = false;

@@ -206,8 +206,7 @@ void BootRun::BuildAndRunGraph() {
 void BootRun::ChooseThreadCount() {
   if (!options_.parallel)
     return;
-  uint32_t processors = 2 * platform::ProcessorCount();
-  options_.threadCount = std::min<uint32_t>(processors, static_cast<uint32_t>(nodes_.size()));
+  options_.threadCount = RunOptions::ParallelThreadCount(platform::ProcessorCount(), nodes_.size());
 }
 
 void BootRun::DumpGraph() {

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <vector>
 
+#include "core/Clock.h"
 #include "util/afstream.h"
 
 namespace kickstand {
@@ -14,11 +15,14 @@ namespace kickstand {
 class Plugin;
 class RunOptions;
 
-/// When one node ran; zero times when it never did.
+/// When one node ran; zero times when it never did (kept out, already run
+/// once, a dump, or an interrupted run).
 struct ProfilingEntry {
   std::string name;
   timeval start;
   timeval end;
+
+  bool Ran() const { return Microseconds(start) != 0; }
 };
 
 /// Everything the profiling log records about one run.

@@ -43,10 +43,6 @@ std::optional<timeval> ParseTimestamp(const std::string& text) {
   return timeval{timegm(&parts), static_cast<suseconds_t>(microseconds)};
 }
 
-bool Before(const timeval& a, const timeval& b) {
-  return a.tv_sec != b.tv_sec ? a.tv_sec < b.tv_sec : a.tv_usec < b.tv_usec;
-}
-
 /// "[START - END] sysboot: NAME", its end not before its start.
 std::optional<ProfilingEntry> ParseEntry(const std::string& line) {
   const size_t endAt = 1 + kTimestampLength + 3;
@@ -56,7 +52,7 @@ std::optional<ProfilingEntry> ParseEntry(const std::string& line) {
     return std::nullopt;
   auto start = ParseTimestamp(line.substr(1, kTimestampLength));
   auto end = ParseTimestamp(line.substr(endAt, kTimestampLength));
-  if (!start || !end || Before(*end, *start))
+  if (!start || !end || Microseconds(*end) < Microseconds(*start))
     return std::nullopt;
   return ProfilingEntry{line.substr(endAt + kTimestampLength + kEntryKind.size()), *start, *end};
 }

@@ -10,16 +10,6 @@ namespace {
 
 const int64_t kNothingRecorded = 1000;
 
-int64_t Microseconds(const timeval& time) {
-  return static_cast<int64_t>(time.tv_sec) * 1000000 + time.tv_usec;
-}
-
-// A plugin that never ran (kept out, or the boot was a dump) carries zero
-// times: they say nothing about how long it takes.
-bool Ran(const ProfilingEntry& entry) {
-  return Microseconds(entry.start) != 0 || Microseconds(entry.end) != 0;
-}
-
 int64_t Median(std::vector<int64_t> values) {
   if (values.empty())
     return kNothingRecorded;
@@ -45,7 +35,7 @@ std::optional<RecordedDurations> RecordedDurations::Read(std::istream& log) {
 RecordedDurations::RecordedDurations(const RecordedBoot& boot)
     : skippedLines_(boot.skippedLines) {
   for (const ProfilingEntry& entry : boot.record.entries) {
-    if (!Ran(entry))
+    if (!entry.Ran())  // zero times say nothing about how long it takes
       continue;
     int64_t took = Microseconds(entry.end) - Microseconds(entry.start);
     auto [recorded, added] = durations_.emplace(entry.name, took);

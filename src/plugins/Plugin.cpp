@@ -39,8 +39,7 @@ Plugin::Plugin(const PluginContext& context, const std::string& name, uint32_t s
     : Node(name, schedulingClass), context_(context) {}
 
 int64_t Plugin::DurationUs() const {
-  return (static_cast<int64_t>(endTime_.tv_sec) - startTime_.tv_sec) * 1000000 +
-         (endTime_.tv_usec - startTime_.tv_usec);
+  return Microseconds(endTime_) - Microseconds(startTime_);
 }
 
 void Plugin::Activate() {
