@@ -1,6 +1,5 @@
 #include "analysis/AnalyzeRun.h"
 
-#include <fstream>
 #include <boost/filesystem/operations.hpp>
 
 #include "analysis/AnalyzeCommandLine.h"
@@ -14,6 +13,7 @@
 #include "platform/HostPath.h"
 #include "platform/HostPaths.h"
 #include "plugins/KernelLogObserver.h"
+#include "util/RegularFileStream.h"
 
 namespace kickstand {
 namespace {
@@ -26,7 +26,7 @@ std::string Joined(const std::vector<std::string>& names) {
 }
 
 std::map<std::string, std::string> ReadFailures() {
-  std::ifstream kernelLog(platform::HostPath(platform::paths::kKernelLog));
+  RegularFileStream kernelLog(platform::HostPath(platform::paths::kKernelLog));
   return KernelLogObserver::ReadFailures(kernelLog);
 }
 
@@ -114,7 +114,7 @@ int AnalyzeRun::Verify(RebuiltGraph& graph) {
 
 std::optional<RecordedBoot> AnalyzeRun::ReadBoot() {
   std::string path = platform::HostPath(platform::paths::kProfilingLog);
-  std::ifstream log(path);
+  RegularFileStream log(path);
   std::optional<RecordedBoot> boot;
   if (log)
     boot = ProfilingLog::ReadLastBoot(log);

@@ -31,6 +31,7 @@
 #include "plugins/Plugin.h"
 #include "plugins/PluginLoader.h"
 #include "util/GlobalLock.h"
+#include "util/RegularFileStream.h"
 
 namespace kickstand {
 namespace {
@@ -244,7 +245,7 @@ std::optional<TimeChains> BootRun::LearnOrder(const std::vector<Node*>& roots) c
   if (options_.order != RunOptions::Order::History || !options_.parallel || options_.invoke ||
       selections_.daemon)
     return std::nullopt;
-  std::ifstream log(platform::HostPath(platform::paths::kProfilingLog));
+  RegularFileStream log(platform::HostPath(platform::paths::kProfilingLog));
   std::optional<RecordedDurations> durations = RecordedDurations::Read(log);
   if (!durations) {
     Log_Level(5, "no previous boot recorded; ordering by height\n");

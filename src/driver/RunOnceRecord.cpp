@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <boost/algorithm/string/trim.hpp>
 #include <boost/iostreams/device/back_inserter.hpp>
-#include <boost/iostreams/device/file.hpp>
 #include <boost/iostreams/filter/gzip.hpp>
 #include <boost/iostreams/filtering_stream.hpp>
 
@@ -14,6 +13,7 @@
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "util/Exception.h"
+#include "util/RegularFileStream.h"
 #include "util/afstream.h"
 
 namespace io = boost::iostreams;
@@ -78,9 +78,12 @@ void RunOnceRecord::Write(const std::set<std::string>& keys, const ReplacementRu
 }
 
 void RunOnceRecord::Read(std::set<std::string>& keys) {
+  RegularFileStream file(Path());
+  if (!file.is_open())
+    return;  // nothing recorded yet, or nothing a record can be
   io::filtering_istream in;
   in.push(io::gzip_decompressor());
-  in.push(io::file_source(Path(), std::ios_base::in));
+  in.push(file);
   ReadKeys(in, keys);
 }
 

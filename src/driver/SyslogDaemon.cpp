@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <unistd.h>
 
 #include "core/Process.h"
@@ -11,6 +10,7 @@
 #include "platform/HostPaths.h"
 #include "platform/Log.h"
 #include "platform/Spawner.h"
+#include "util/RegularFileStream.h"
 #include "util/ShellQuoted.h"
 
 namespace kickstand {
@@ -29,7 +29,7 @@ void SyslogDaemon::UpgradeLegacyConfiguration() {
 }
 
 void SyslogDaemon::SignalReload() {
-  std::ifstream file(platform::HostPath(platform::paths::kSyslogPidFile));
+  RegularFileStream file(platform::HostPath(platform::paths::kSyslogPidFile));
   if (!file.is_open()) {
     Log_Level(3, "unable to open ozksyslogd pid file.\n");
     return;

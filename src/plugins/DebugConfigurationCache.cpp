@@ -1,7 +1,8 @@
 #include "plugins/DebugConfigurationCache.h"
 
-#include <fstream>
 #include <sys/stat.h>
+
+#include "util/RegularFileStream.h"
 
 namespace kickstand {
 
@@ -24,16 +25,14 @@ std::optional<DebugConfigurationCache::Identity> DebugConfigurationCache::Identi
 const std::vector<DebugEntry>& DebugConfigurationCache::Read() {
   std::optional<Identity> now = Identify(path_);
   if (!now || !identity_ || !(*now == *identity_))
-    Parse(now.has_value());
+    Parse();
   identity_ = now;
   return parsed_.Replay();
 }
 
-// A file that stat cannot find cannot be opened either: no entries.
-void DebugConfigurationCache::Parse(bool found) {
-  std::ifstream file;
-  if (found)
-    file.open(path_);
+// A file that cannot be opened, or is no regular file, has no entries.
+void DebugConfigurationCache::Parse() {
+  RegularFileStream file(path_);
   parsed_ = file.is_open() ? ParseDebugConfiguration(file) : ParsedDebugConfiguration();
   byName_.clear();
   for (size_t i = 0; i < parsed_.entries.size(); ++i)

@@ -37,7 +37,7 @@ class DebugConfigurationCache {
   };
 
   static std::optional<Identity> Identify(const std::string& path);
-  void Parse(bool found);
+  void Parse();
 
   std::string path_;
   std::optional<Identity> identity_;  // of the file that parsed_ was read from

@@ -171,9 +171,10 @@ void afstream::ThrowIfAbandoned() const {
 }
 
 // A missing, unreadable or empty destination copies nothing, which fails
-// the stream: there is nothing to append to.
+// the stream: there is nothing to append to. Opened without waiting: a FIFO
+// in its place reads as empty instead of holding the run.
 void afstream::CopyDestination() {
-  int fd = files_.Open(destination_, O_RDONLY);
+  int fd = files_.Open(destination_, O_RDONLY | O_NONBLOCK);
   size_t copied = 0;
   if (fd >= 0) {
     char chunk[8192];

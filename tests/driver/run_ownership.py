@@ -313,8 +313,9 @@ def case_replacements():
 
 
 def case_bounded_reads():
-    """A lister that never ends, a FIFO among the command descriptions and a
-    run-once record of 1 MB that expands to 1 GB."""
+    """A lister that never ends, a FIFO among the command descriptions, FIFOs
+    in place of every file a boot reads, and a run-once record of 1 MB that
+    expands to 1 GB."""
     tree = new_tree("kbnd.")
     tree.write("bin/chkconfig", "#!/bin/sh\nsleep 600 &\nsleep 600\n", 0o755)
     described(tree, "quick", 'echo ran >> "$KICKSTAND_ROOT/quick.ran"')
@@ -336,6 +337,20 @@ def case_bounded_reads():
               "fifo: the command did not run within 1 s")
         check(f"skipping command description {tree.path('usr/lib/halvex/tarncli/x.json')}: "
               "cannot open it: not a regular file: fifo" in tree.read(EXECUTOR_LOG), "fifo: message")
+
+        fifos = (DEBUG_CONF, LOG, RECORD, "var/run/halvex/ozsyslogd.pid")
+        for fifo in fifos:
+            if os.path.lexists(tree.path(fifo)):
+                os.remove(tree.path(fifo))
+            os.mkfifo(tree.path(fifo))
+        began = time.monotonic()
+        status, lines, out = run(tree, "--init", "--parallel", "--order=history", "--plugin=q.json")
+        check(status == 0 and time.monotonic() - began < 3, f"fifos: exit {status}: {out}")
+        check("info: no previous boot recorded; ordering by height" in lines and
+              "warning: unable to open ozksyslogd pid file." in lines, f"fifos: {out}")
+        check(gzip.decompress(open(tree.path(RECORD), "rb").read()) == b"kickstand.run-once=\n",
+              "fifos: the record is not replaced")
+        os.remove(tree.path(fifos[-1]))
 
         record = zlib.compressobj(6, zlib.DEFLATED, 31)
         with open(tree.path(RECORD), "wb") as f:
